@@ -1,0 +1,58 @@
+# Keymoor: `make test` builds both trees and runs every test; `make run` starts the program.
+# BUILD may be set to keep several build folders apart (for example BUILD=build-mine).
+BUILD ?= build
+B := $(abspath $(BUILD))
+NATIVE := $(B)/native
+ASAN := $(B)/asan
+WIN := $(B)/win
+PREFIX := $(WIN)/wineprefix
+CMAKE_GEN := -G Ninja
+
+.PHONY: all setup native asan windows test test-native test-windows run screenshot bench format clean
+
+all: native windows
+
+setup:
+	@tools/setup.sh
+
+native: setup
+	@cmake -S . -B $(NATIVE) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@cmake --build $(NATIVE)
+
+asan: setup
+	@cmake -S . -B $(ASAN) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DKEYMOOR_SANITIZE=ON >/dev/null
+	@cmake --build $(ASAN)
+
+windows: setup
+	@cmake -S . -B $(WIN) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release \
+	  -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-w64.cmake >/dev/null
+	@cmake --build $(WIN)
+
+# Every tree is built and tested even when an earlier one fails, so both summaries show;
+# the exit status is non-zero if anything failed.
+test: setup
+	@rc=0; \
+	$(MAKE) --no-print-directory native asan windows || rc=1; \
+	if [ $$rc -eq 0 ]; then \
+	  echo "== native tests"; (cd $(NATIVE) && ctest --output-on-failure) || rc=1; \
+	  echo "== native tests under AddressSanitizer and UndefinedBehaviorSanitizer"; \
+	  (cd $(ASAN) && ctest --output-on-failure) || rc=1; \
+	  echo "== Windows tests under Wine"; \
+	  tools/wine-session.sh $(PREFIX) ctest --test-dir $(WIN) --output-on-failure || rc=1; \
+	fi; \
+	exit $$rc
+
+run: windows
+	@tools/run.sh $(PREFIX) $(WIN)/app/keymoor.exe
+
+screenshot: windows
+	@tools/screenshot.sh $(PREFIX) $(WIN)/app/keymoor.exe docs
+
+bench: native
+	@$(NATIVE)/bench/keymoor_bench $(ARGS)
+
+format:
+	@clang-format -i $$(git ls-files '*.cpp' '*.h')
+
+clean:
+	rm -rf $(B)

@@ -1,0 +1,15 @@
+# keymoor_add_tests(NAME name GLOBS pattern... LIBS lib...)
+# Builds every test file matching the patterns into ONE executable registered as ONE
+# CTest test: under Wine each process start costs seconds, so a suite starts it once.
+function(keymoor_add_tests)
+  cmake_parse_arguments(T "" "NAME" "GLOBS;LIBS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${T_GLOBS})
+  if(NOT sources)
+    return()
+  endif()
+  add_executable(${T_NAME} ${sources})
+  target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} gtest_main)
+  target_include_directories(${T_NAME} PRIVATE ${CMAKE_SOURCE_DIR})
+  add_test(NAME ${T_NAME} COMMAND ${T_NAME} --gtest_brief=1)
+  set_tests_properties(${T_NAME} PROPERTIES TIMEOUT 600)
+endfunction()

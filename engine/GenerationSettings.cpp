@@ -1,0 +1,4 @@
+// The process-wide settings record.
+#include "engine/GenerationSettings.h"
+
+CGenerationSettings theSettings;

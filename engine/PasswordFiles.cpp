@@ -1,0 +1,73 @@
+// Password list files and charset files.
+#include "engine/PasswordFiles.h"
+
+#include <algorithm>
+#include <cstring>
+
+CPasswordListFile::~CPasswordListFile() { Close(); }
+
+bool CPasswordListFile::Create(const std::string& path) {
+  Close();
+  failed_ = false;
+  used_ = 0;
+  if (!file_.CreateAlways(path)) return false;
+  if (!block_) block_ = std::make_unique<char[]>(kBlockSize);
+  return true;
+}
+
+bool CPasswordListFile::Flush() {
+  if (used_ > 0 && !failed_) failed_ = !file_.Write(block_.get(), used_);
+  used_ = 0;
+  return !failed_;
+}
+
+bool CPasswordListFile::WriteLines(const char* bytes, std::size_t n) {
+  if (failed_ || !file_.IsOpen()) return false;
+  if (n > kBlockSize - used_ && !Flush()) return false;
+  if (n > kBlockSize) {
+    // Too big to gather: goes out in one write of its own.
+    failed_ = !file_.Write(bytes, n);
+    return !failed_;
+  }
+  std::memcpy(block_.get() + used_, bytes, n);
+  used_ += n;
+  return true;
+}
+
+bool CPasswordListFile::WriteLine(const char* bytes, std::size_t n) {
+  if (failed_ || !file_.IsOpen()) return false;
+  if (n + 2 > kBlockSize - used_ && !Flush()) return false;
+  if (n + 2 > kBlockSize) {
+    // Longer than a block (only Save to file can hand such a line): the password and
+    // its line end go out back to back, still without splitting the password.
+    failed_ = !file_.Write(bytes, n) || !file_.Write("\r\n", 2);
+    return !failed_;
+  }
+  std::memcpy(block_.get() + used_, bytes, n);
+  block_[used_ + n] = '\r';
+  block_[used_ + n + 1] = '\n';
+  used_ += n + 2;
+  return true;
+}
+
+bool CPasswordListFile::Close() {
+  if (!file_.IsOpen()) return !failed_;
+  Flush();
+  const bool closed = file_.Close();
+  failed_ = failed_ || !closed;
+  return !failed_;
+}
+
+std::optional<std::string> ReadCharsetFile(const std::string& path) {
+  constexpr std::size_t kMaxSymbols = 1000;
+  COsFile file;
+  if (!file.OpenForRead(path)) return std::nullopt;
+  std::uint64_t size = 0;
+  if (!file.Size(&size)) size = 0;
+  const std::size_t k = static_cast<std::size_t>(std::min<std::uint64_t>(size, kMaxSymbols));
+  char buffer[kMaxSymbols + 1];
+  const std::size_t got = k > 0 ? std::min(file.Read(buffer, k), k) : 0;
+  buffer[got] = '\0';
+  file.Close();
+  return std::string(buffer, std::strlen(buffer));
+}

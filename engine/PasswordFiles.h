@@ -1,0 +1,49 @@
+// The two file formats: password list files (written) and charset files (read).
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "engine/OsFile.h"
+
+// Writes a password list file: each password's bytes unchanged, then CR LF; nothing
+// else. Lines are gathered into blocks of about 1 MiB so that a run of millions of
+// passwords costs a few hundred system writes, not one per password; since the file is
+// held exclusively while open, nobody can see the difference.
+class CPasswordListFile {
+ public:
+  static constexpr std::size_t kBlockSize = std::size_t{1} << 20;
+
+  CPasswordListFile() = default;
+  ~CPasswordListFile();  // closes the file if still open, keeping what was written
+  CPasswordListFile(const CPasswordListFile&) = delete;
+  CPasswordListFile& operator=(const CPasswordListFile&) = delete;
+
+  // Creates the file, replacing any file of that name by an empty one. False when it
+  // cannot be created; an existing file then stays untouched.
+  bool Create(const std::string& path);
+  // Adds the n bytes and CR LF as one line. False when a write to the system failed,
+  // now or earlier in this file; the line may then be missing or cut.
+  bool WriteLine(const char* bytes, std::size_t n);
+  // Hands the bytes of a whole number of lines to the file as they stand (the caller
+  // has already put CR LF after each password). Same result as WriteLine.
+  bool WriteLines(const char* bytes, std::size_t n);
+  // Writes what is gathered and closes. False when any write or the close failed; the
+  // file keeps what was written.
+  bool Close();
+
+ private:
+  bool Flush();
+
+  COsFile file_;
+  std::unique_ptr<char[]> block_;
+  std::size_t used_ = 0;
+  bool failed_ = false;
+};
+
+// The symbols of a charset file: the bytes before the first zero byte among its first
+// 1,000 bytes, unchanged (CR, LF and bytes 128 to 255 included). Empty optional when
+// the file cannot be opened. Bytes after the 1,000th are ignored.
+std::optional<std::string> ReadCharsetFile(const std::string& path);

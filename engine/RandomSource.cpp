@@ -1,0 +1,4 @@
+// The process-wide random source.
+#include "engine/RandomSource.h"
+
+CRandomSource theRandom;

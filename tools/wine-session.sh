@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Runs a command (usually ctest) with a persistent wineserver on a virtual display, then
+# ends every Wine process of the prefix so nothing is left behind. Usage:
+#   wine-session.sh PREFIX command args...
+# With KEYMOOR_USE_DISPLAY=1 and a DISPLAY set, the real display is used instead.
+set -u
+if [ "${1:-}" = "--inner" ]; then
+  shift
+  # A server started here inherits stdout: keep it off the pipe, or a reader hangs.
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    wineboot -i >/dev/null 2>&1
+  fi
+  wineserver -p >/dev/null 2>&1
+  "$@"
+  rc=$?
+  wineserver -k >/dev/null 2>&1
+  wineserver -w >/dev/null 2>&1
+  exit $rc
+fi
+
+export WINEPREFIX=$1
+shift
+export WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEDEBUG=-all
+mkdir -p "$(dirname "$WINEPREFIX")"
+
+if [ -n "${KEYMOOR_USE_DISPLAY:-}" ] && [ -n "${DISPLAY:-}" ]; then
+  "$0" --inner "$@"
+else
+  xvfb-run -a -s "-screen 0 1280x1024x24" "$0" --inner "$@"
+fi
+rc=$?
+wineserver -k >/dev/null 2>&1 || true
+exit $rc
