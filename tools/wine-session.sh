@@ -6,11 +6,11 @@
 set -u
 if [ "${1:-}" = "--inner" ]; then
   shift
-  # A server started here inherits stdout: keep it off the pipe, or a reader hangs.
-  if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    wineboot -i >/dev/null 2>&1
-  fi
+  # Start the server and the prefix's background services here, with their output on
+  # /dev/null: whatever Wine starts first inherits stdout, and a service holding ctest's
+  # pipe open makes ctest wait for it until the timeout.
   wineserver -p >/dev/null 2>&1
+  wineboot >/dev/null 2>&1
   "$@"
   rc=$?
   wineserver -k >/dev/null 2>&1
