@@ -1,0 +1,86 @@
+// The real services, the replacement slot and the message box service.
+#include "platform/Services.h"
+
+#include <shellapi.h>
+
+#include "platform/WinApp.h"
+#include "platform/Wnd.h"
+
+int CPlatformServices::ShowMessageBox(HWND owner, const std::string& text, const std::string& caption, UINT type) {
+  return MessageBoxA(owner, text.c_str(), caption.c_str(), type);
+}
+
+bool CPlatformServices::ShowOpenFileDialog(OPENFILENAMEA& ofn) { return GetOpenFileNameA(&ofn) != FALSE; }
+
+bool CPlatformServices::ShowSaveFileDialog(OPENFILENAMEA& ofn) { return GetSaveFileNameA(&ofn) != FALSE; }
+
+INT_PTR CPlatformServices::ShellOpen(HWND owner, const char* verb, const char* file, const char* parameters,
+                                     const char* directory, int showCommand) {
+  return reinterpret_cast<INT_PTR>(ShellExecuteA(owner, verb, file, parameters, directory, showCommand));
+}
+
+UINT CPlatformServices::RunCommandLine(const char* commandLine, UINT showCommand) {
+  return WinExec(commandLine, showCommand);
+}
+
+void CPlatformServices::PlayBeep(UINT type) { MessageBeep(type); }
+
+namespace {
+CPlatformServices realServices;
+CPlatformServices* currentServices = &realServices;
+}  // namespace
+
+CPlatformServices& Services() { return *currentServices; }
+
+CScopedServices::CScopedServices(CPlatformServices& replacement) : previous_(currentServices) {
+  currentServices = &replacement;
+}
+
+CScopedServices::~CScopedServices() { currentServices = previous_; }
+
+const std::string& ApplicationTitle() {
+  static const std::string title = [] {
+    std::string path(MAX_PATH, '\0');
+    for (;;) {
+      const DWORD n = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
+      if (n == 0) return std::string();
+      if (n < path.size()) {
+        path.resize(n);
+        break;
+      }
+      path.resize(path.size() * 2);  // truncated: try a larger buffer
+    }
+    std::string name = path.substr(path.find_last_of("\\/") + 1);
+    const auto dot = name.rfind('.');
+    if (dot != std::string::npos) name.erase(dot);
+    return name;
+  }();
+  return title;
+}
+
+HWND MessageBoxOwner() {
+  HWND start = nullptr;
+  if (CWinApp* app = CWinApp::Current()) {
+    if (CWnd* main = app->MainWindow()) start = main->GetSafeHwnd();
+  }
+  if (start == nullptr || !IsWindow(start)) start = GetActiveWindow();
+  if (start == nullptr) return nullptr;
+  // The most recently active window owned by it: a modal box in front, or the window itself.
+  return GetLastActivePopup(start);
+}
+
+int AppMessageBox(const std::string& text, UINT type) {
+  if ((type & MB_ICONMASK) == 0) {
+    switch (type & MB_TYPEMASK) {
+      case MB_OK:
+      case MB_OKCANCEL:
+      case MB_YESNOCANCEL:
+      case MB_YESNO:
+        type |= MB_ICONEXCLAMATION;
+        break;
+      default:  // Abort/Retry/Ignore and Retry/Cancel stay without an icon
+        break;
+    }
+  }
+  return Services().ShowMessageBox(MessageBoxOwner(), text, ApplicationTitle(), type);
+}

@@ -1,0 +1,55 @@
+// Services that block or leave the process (message boxes, file dialogs, shell open,
+// process start, beep), reached through one replaceable object so tests can stand in.
+#pragma once
+
+#include <windows.h>
+
+#include <commdlg.h>
+
+#include <string>
+
+class CPlatformServices {
+ public:
+  virtual ~CPlatformServices() = default;
+
+  // MessageBoxA. Returns the button pressed (IDOK, ...), or 0 when the box cannot be shown.
+  virtual int ShowMessageBox(HWND owner, const std::string& text, const std::string& caption, UINT type);
+  // GetOpenFileNameA / GetSaveFileNameA. True when the user chose a file; the path is in
+  // ofn.lpstrFile. False for a cancel or a failure of the dialog.
+  virtual bool ShowOpenFileDialog(OPENFILENAMEA& ofn);
+  virtual bool ShowSaveFileDialog(OPENFILENAMEA& ofn);
+  // ShellExecuteA; above 32 is success, 32 or less the platform's error code.
+  virtual INT_PTR ShellOpen(HWND owner, const char* verb, const char* file, const char* parameters,
+                            const char* directory, int showCommand);
+  // WinExec; above 31 is success.
+  virtual UINT RunCommandLine(const char* commandLine, UINT showCommand);
+  // MessageBeep.
+  virtual void PlayBeep(UINT type);
+};
+
+// The services in use: the real ones unless a CScopedServices stands in.
+CPlatformServices& Services();
+
+// Puts `replacement` in place of the services for its lifetime; restores the previous ones.
+class CScopedServices {
+ public:
+  explicit CScopedServices(CPlatformServices& replacement);
+  ~CScopedServices();
+  CScopedServices(const CScopedServices&) = delete;
+  CScopedServices& operator=(const CScopedServices&) = delete;
+
+ private:
+  CPlatformServices* previous_;
+};
+
+// The application title: the executable's file name without its extension.
+const std::string& ApplicationTitle();
+
+// The window that owns the application's message boxes: the main window, or the modal
+// window that stands in front of it; without a main window, the active window (may be null).
+HWND MessageBoxOwner();
+
+// The message box service: caption = application title, owner = MessageBoxOwner().
+// Without an icon in `type`, OK, OK/Cancel, Yes/No/Cancel and Yes/No boxes get the
+// exclamation icon; Abort/Retry/Ignore and Retry/Cancel get none.
+int AppMessageBox(const std::string& text, UINT type = MB_OK);
