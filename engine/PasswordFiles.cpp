@@ -11,7 +11,7 @@ bool CPasswordListFile::Create(const std::string& path) {
   failed_ = false;
   used_ = 0;
   if (!file_.CreateAlways(path)) return false;
-  if (!block_) block_ = std::make_unique<char[]>(kBlockSize);
+  if (!block_) block_ = std::make_unique<char[]>(kBlockSize + kRoomSlack);
   return true;
 }
 
@@ -19,6 +19,13 @@ bool CPasswordListFile::Flush() {
   if (used_ > 0 && !failed_) failed_ = !file_.Write(block_.get(), used_);
   used_ = 0;
   return !failed_;
+}
+
+char* CPasswordListFile::Room(std::size_t atLeast, std::size_t* size) {
+  if (failed_ || !file_.IsOpen()) return nullptr;
+  if (atLeast > kBlockSize - used_ && !Flush()) return nullptr;
+  *size = kBlockSize - used_;
+  return block_.get() + used_;
 }
 
 bool CPasswordListFile::WriteLines(const char* bytes, std::size_t n) {

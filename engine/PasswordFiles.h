@@ -15,6 +15,9 @@
 class CPasswordListFile {
  public:
   static constexpr std::size_t kBlockSize = std::size_t{1} << 20;
+  // Bytes after a block that a writer into Room() may scribble on: wide stores may run
+  // past the last line made. They never reach the file.
+  static constexpr std::size_t kRoomSlack = 64;
 
   CPasswordListFile() = default;
   ~CPasswordListFile();  // closes the file if still open, keeping what was written
@@ -30,6 +33,13 @@ class CPasswordListFile {
   // Hands the bytes of a whole number of lines to the file as they stand (the caller
   // has already put CR LF after each password). Same result as WriteLine.
   bool WriteLines(const char* bytes, std::size_t n);
+  // The free end of the current block for a writer that makes lines in place: at least
+  // `atLeast` bytes (the block is written out first when less is free), its size in
+  // *size, plus kRoomSlack bytes beyond. Nothing there is part of the file until
+  // Commit. nullptr when a write has failed. REQUIRES: atLeast <= kBlockSize.
+  char* Room(std::size_t atLeast, std::size_t* size);
+  // Takes the first n bytes of the room into the file. REQUIRES: n <= the room's size.
+  void Commit(std::size_t n) { used_ += n; }
   // Writes what is gathered and closes. False when any write or the close failed; the
   // file keeps what was written.
   bool Close();

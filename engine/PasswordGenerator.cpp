@@ -4,13 +4,194 @@
 #include "engine/PasswordGenerator.h"
 
 #include <algorithm>
+#include <cstring>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "engine/CharacterPool.h"
+#include "engine/FastFill.h"
 #include "engine/PasswordFiles.h"
 
 namespace {
+
+// Draws made ahead for short lines in one vector fill; longer Random passwords are
+// filled in place, one fill each.
+constexpr std::size_t kStaged = 4096;
+constexpr std::size_t kLongLine = 256;
+
+// Draws made ahead and taken line by line. Only what is taken counts: State() is where
+// the random source stands after the taken draws, whatever was made ahead. With a table
+// of lengths, each draw is also scaled to a length (for variable-length lines, whose
+// first draw is their length).
+class CDrawStage {
+ public:
+  CDrawStage(const CFillTable& table, std::uint32_t state, const CFillTable* lengths = nullptr)
+      : table_(table), lengthTable_(lengths), base_(state), next_(state) {
+    for (std::size_t k = 1; k < jumps_.size(); ++k) jumps_[k] = jumps_[k - 1].Then(CJump::Of(1));
+    if (lengths) lengths_ = std::make_unique<char[]>(kStaged);
+  }
+
+  // Makes sure that at least `need` draws are ready. REQUIRES: need <= kStaged.
+  void Ensure(std::size_t need) {
+    if (Available() >= need) return;
+    const std::size_t keep = Available();
+    base_ = State();
+    std::memmove(chars_.get(), Chars(), keep);
+    if (lengthTable_) {
+      std::memmove(lengths_.get(), lengths_.get() + cursor_, keep);
+      std::uint32_t same = next_;
+      FillChars(*lengthTable_, same, lengths_.get() + keep, kStaged - keep);
+    }
+    cursor_ = 0;
+    FillChars(table_, next_, chars_.get() + keep, kStaged - keep);
+    filled_ = kStaged;
+  }
+  std::size_t Available() const { return filled_ - cursor_; }
+  // The ready draws' characters, followed by 32 readable bytes.
+  const char* Chars() const { return chars_.get() + cursor_; }
+  // The first ready draw scaled by the table of lengths.
+  unsigned char Length() const { return static_cast<unsigned char>(lengths_[cursor_]); }
+  void Take(std::size_t n) { cursor_ += n; }
+  std::uint32_t State() const { return jumps_[cursor_].Apply(base_); }
+
+ private:
+  const CFillTable& table_;
+  const CFillTable* lengthTable_;
+  std::uint32_t base_;  // the state before chars_[0]
+  std::uint32_t next_;  // the state after the last draw made
+  std::size_t filled_ = 0;
+  std::size_t cursor_ = 0;
+  std::vector<CJump> jumps_ = std::vector<CJump>(kStaged + 1);
+  std::unique_ptr<char[]> chars_ = std::make_unique<char[]>(kStaged + 32);
+  std::unique_ptr<char[]> lengths_;
+};
+
+// Up to 15 bytes beyond n are read and written.
+void CopyShort(char* out, const char* in, std::size_t n) {
+  for (std::size_t k = 0; k < n; k += 16) std::memcpy(out + k, in + k, 16);
+}
+
+void EndLine(char* at) {
+  at[0] = '\r';
+  at[1] = '\n';
+}
+
+// Hands the file's free blocks to `make`, which fills whole lines of at most `maxLine`
+// bytes into them while `left` lasts, and returns the bytes it made. False when a write
+// fails.
+template <class Make>
+bool FillBlocks(CPasswordListFile& file, std::size_t maxLine, std::int64_t count, Make make) {
+  for (std::int64_t left = count; left > 0;) {
+    std::size_t size = 0;
+    char* room = file.Room(maxLine, &size);
+    if (!room) return false;
+    file.Commit(make(room, size, left));
+  }
+  return true;
+}
+
+// The file run made in place and many draws at once, byte for byte the lines that the
+// one-at-a-time loop makes, leaving `random` where that loop would. Empty when this run
+// is not suited (the caller then uses that loop); false when a write failed.
+std::optional<bool> WriteLinesFast(const CGenerationSettings& s, const CCharacterPool& pool, std::size_t nominal,
+                                   std::int64_t count, CPasswordListFile& file, CRandomSource& random) {
+  if (nominal + 2 > CPasswordListFile::kBlockSize) return std::nullopt;
+  const bool masked = s.mode == GenerationMode::Masked;
+  const bool variable = !masked && s.variableLength && nominal >= 6;
+  const std::size_t maxLine = nominal + 2;
+  std::unique_ptr<CFillTable> table;
+  if (pool.Length() > 0) {
+    table = std::make_unique<CFillTable>(pool.View());
+    if (!table->exact) return std::nullopt;
+  }
+  std::uint32_t state = random.State();
+  bool written = true;
+
+  if (!variable && (masked || nominal <= kLongLine)) {
+    // Every line alike: the mask (or N drawn places) and CR LF.
+    std::string line = masked ? s.mask + "\r\n" : std::string(nominal, ' ') + "\r\n";
+    std::vector<bool> isDraw(line.size(), !masked);
+    isDraw[nominal] = isDraw[nominal + 1] = false;
+    if (masked && !s.symbolMask.empty())
+      for (std::size_t p = 0; p < nominal; ++p) isDraw[p] = line[p] == s.symbolMask[0];
+    const CLineLayout layout(line, isDraw);
+    const std::size_t draws = layout.Draws();
+    if (draws == 0) {
+      static const char kNone[32] = {};
+      written = FillBlocks(file, maxLine, count, [&](char* out, std::size_t size, std::int64_t& left) {
+        const auto lines = static_cast<std::size_t>(std::min<std::int64_t>(left, size / maxLine));
+        layout.Assemble(kNone, lines, out);
+        left -= lines;
+        return lines * maxLine;
+      });
+    } else {
+      CDrawStage stage(*table, state);
+      written = FillBlocks(file, maxLine, count, [&](char* out, std::size_t size, std::int64_t& left) {
+        std::size_t used = 0;
+        while (left > 0 && size - used >= maxLine) {
+          stage.Ensure(draws);
+          const auto lines =
+              static_cast<std::size_t>(std::min<std::int64_t>({left, static_cast<std::int64_t>((size - used) / maxLine),
+                                                               static_cast<std::int64_t>(stage.Available() / draws)}));
+          layout.Assemble(stage.Chars(), lines, out + used);
+          stage.Take(lines * draws);
+          used += lines * maxLine;
+          left -= lines;
+        }
+        return used;
+      });
+      state = stage.State();
+    }
+  } else if (!variable) {
+    // Long passwords: filled in place.
+    written = FillBlocks(file, maxLine, count, [&](char* out, std::size_t size, std::int64_t& left) {
+      std::size_t used = 0;
+      for (; left > 0 && size - used >= maxLine; --left, used += maxLine) {
+        FillChars(*table, state, out + used, nominal);
+        EndLine(out + used + nominal);
+      }
+      return used;
+    });
+  } else {
+    // Variable length: each line's first draw is its length, the next ones its characters.
+    const auto lengths = static_cast<std::uint32_t>(nominal - 4);
+    std::string extra(lengths, '\0');  // a "pool" of the lengths beyond 5: 0 .. N - 5
+    for (std::uint32_t k = 0; k < lengths; ++k) extra[k] = static_cast<char>(k);
+    std::optional<CFillTable> lengthTable;
+    std::optional<CDrawStage> stage;
+    if (nominal <= kLongLine) {
+      lengthTable.emplace(extra);
+      if (!lengthTable->exact) return std::nullopt;
+      stage.emplace(*table, state, &*lengthTable);
+    }
+    written = FillBlocks(file, maxLine, count, [&](char* out, std::size_t size, std::int64_t& left) {
+      std::size_t used = 0;
+      for (; left > 0 && size - used >= maxLine; --left) {
+        std::size_t length;
+        if (stage) {
+          stage->Ensure(nominal + 1);
+          length = 5 + stage->Length();
+          CopyShort(out + used, stage->Chars() + 1, length);
+          stage->Take(1 + length);
+        } else {
+          CRandomSource one;
+          one.Seed(state);
+          length = 5 + one.Pick(lengths);
+          state = one.State();
+          FillChars(*table, state, out + used, length);
+        }
+        EndLine(out + used + length);
+        used += length + 2;
+      }
+      return used;
+    });
+    if (stage) state = stage->State();
+  }
+  random.Seed(state);
+  return written;
+}
 
 bool NeedsRandomCharacter(const CGenerationSettings& s, std::int64_t count, std::size_t nominal) {
   if (count <= 0 || nominal == 0) return false;
@@ -33,6 +214,13 @@ GenerateResult CPasswordGenerator::Generate(const CGenerationSettings& settings,
 
   CPasswordListFile file;
   if (sink.kind == PasswordSink::Kind::File && !file.Create(sink.path)) return GenerateResult::CannotCreate;
+
+  if (sink.kind == PasswordSink::Kind::File) {
+    if (const auto written = WriteLinesFast(settings, pool, nominal, count, file, random)) {
+      const bool closed = file.Close();
+      return *written && closed ? GenerateResult::Completed : GenerateResult::WriteFailed;
+    }
+  }
 
   const bool hasMarker = !settings.symbolMask.empty();
   const char marker = hasMarker ? settings.symbolMask[0] : '\0';

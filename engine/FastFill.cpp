@@ -1,0 +1,374 @@
+// Vector fills of pool characters. Each kernel keeps four registers of lane states, each
+// lane a different draw of the same stream, and advances every lane by the width of one
+// step at once. The lane of register i, position j holds draw 16 * (j / 4) + 4 * i + j % 4
+// of its step, so that packing the four registers' indices to bytes lands every draw at
+// its own place without a permutation.
+//
+// Scaling: (float)(state & 0x7FFF0000) is r * 65536 exactly; times a factor checked for
+// every r when the table is built, then truncated, it is r * L / 32767.
+#include "engine/FastFill.h"
+
+#include <immintrin.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstring>
+
+// GCC 12's AVX-512 intrinsics start some results from a deliberately undefined register,
+// which its own uninitialised-value warnings then flag once inlined.
+#pragma GCC diagnostic ignored "-Wuninitialized"
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+
+#define KM_AVX2 __attribute__((target("avx2")))
+#define KM_AVX512 __attribute__((target("avx2,avx512f,avx512bw,avx512vbmi")))
+
+namespace {
+
+constexpr std::uint32_t kDrawBits = 0x7FFF0000;
+
+// Jumps of 0 to 64 draws, for the lane states of one step.
+const CJump& JumpBy(std::size_t n) {
+  static const std::array<CJump, 65> jumps = [] {
+    std::array<CJump, 65> j{};
+    const CJump one{214013u, 2531011u};
+    for (std::size_t k = 1; k < j.size(); ++k) j[k] = j[k - 1].Then(one);
+    return j;
+  }();
+  return jumps[n];
+}
+
+// Draw of register i, lane j within a step (see the top of the file).
+constexpr std::size_t LaneDraw(std::size_t i, std::size_t j) { return 16 * (j / 4) + 4 * i + j % 4; }
+
+// The states after each draw of the first step from `state`, register by register.
+template <std::size_t W>
+std::array<std::uint32_t, 4 * W> FirstStates(std::uint32_t state) {
+  std::array<std::uint32_t, 4 * W> lanes{};
+  for (std::size_t i = 0; i < 4; ++i)
+    for (std::size_t j = 0; j < W; ++j) lanes[i * W + j] = JumpBy(LaneDraw(i, j) + 1).Apply(state);
+  return lanes;
+}
+
+// The given states (one per draw, `n` of up to 4 * W) arranged in lanes; the rest zero.
+template <std::size_t W>
+std::array<std::uint32_t, 4 * W> ArrangeStates(const std::uint32_t* states, std::size_t n) {
+  std::array<std::uint32_t, 4 * W> lanes{};
+  for (std::size_t i = 0; i < 4; ++i)
+    for (std::size_t j = 0; j < W; ++j)
+      if (LaneDraw(i, j) < n) lanes[i * W + j] = states[LaneDraw(i, j)];
+  return lanes;
+}
+
+std::int32_t ScaleOne(std::uint32_t r, float scale) {
+  const float bits = static_cast<float>(static_cast<std::int32_t>(r << 16));
+  return static_cast<std::int32_t>(bits * scale);
+}
+
+// --- SSE2: every x86-64 processor. Vector states and scaling, table lookup per byte.
+
+inline __m128i Sse2Mul(__m128i a, __m128i b) {
+  // Only 32 x 32 -> 64 products exist here: the even lanes, then the odd ones.
+  const __m128i even = _mm_mul_epu32(a, b);
+  const __m128i odd = _mm_mul_epu32(_mm_srli_epi64(a, 32), b);  // b is the same in every lane
+  return _mm_unpacklo_epi32(_mm_shuffle_epi32(even, _MM_SHUFFLE(0, 0, 2, 0)),
+                            _mm_shuffle_epi32(odd, _MM_SHUFFLE(0, 0, 2, 0)));
+}
+
+inline __m128i Sse2Index(__m128i s, __m128 scale) {
+  const __m128 bits = _mm_cvtepi32_ps(_mm_and_si128(s, _mm_set1_epi32(kDrawBits)));
+  return _mm_cvttps_epi32(_mm_mul_ps(bits, scale));
+}
+
+inline void Sse2Chars(const CFillTable& t, const __m128i s[4], char* out) {
+  const __m128 scale = _mm_set1_ps(t.scale);
+  const __m128i low = _mm_packs_epi32(Sse2Index(s[0], scale), Sse2Index(s[1], scale));
+  const __m128i high = _mm_packs_epi32(Sse2Index(s[2], scale), Sse2Index(s[3], scale));
+  unsigned char index[16];
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(index), _mm_packus_epi16(low, high));
+  for (int k = 0; k < 16; ++k) out[k] = static_cast<char>(t.entries[index[k]]);
+}
+
+void Sse2Fill(const CFillTable& t, std::uint32_t state, char* out, std::size_t n) {
+  const auto first = FirstStates<4>(state);
+  __m128i s[4];
+  for (int i = 0; i < 4; ++i) s[i] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(&first[4 * i]));
+  const CJump step = JumpBy(16);
+  const __m128i mul = _mm_set1_epi32(static_cast<int>(step.mul));
+  const __m128i add = _mm_set1_epi32(static_cast<int>(step.add));
+  std::size_t done = 0;
+  for (; done + 16 <= n; done += 16) {
+    Sse2Chars(t, s, out + done);
+    for (auto& lane : s) lane = _mm_add_epi32(Sse2Mul(lane, mul), add);
+  }
+  if (done < n) {
+    char tail[16];
+    Sse2Chars(t, s, tail);
+    std::memcpy(out + done, tail, n - done);
+  }
+}
+
+void Sse2ForStates(const CFillTable& t, const std::uint32_t* states, std::size_t n, char* out) {
+  const auto lanes = ArrangeStates<4>(states, n);
+  __m128i s[4];
+  for (int i = 0; i < 4; ++i) s[i] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(&lanes[4 * i]));
+  char chars[16];
+  Sse2Chars(t, s, chars);
+  std::memcpy(out, chars, n);
+}
+
+// --- AVX2: 32 draws a step; lookup by pshufb over 16-entry chunks.
+
+KM_AVX2 inline __m256i Avx2Index(__m256i s, __m256 scale) {
+  const __m256 bits = _mm256_cvtepi32_ps(_mm256_and_si256(s, _mm256_set1_epi32(kDrawBits)));
+  return _mm256_cvttps_epi32(_mm256_mul_ps(bits, scale));
+}
+
+// Entries of indices 0..127 from `count` chunks (each telescoped on the one before).
+KM_AVX2 inline __m256i Avx2LookupHalf(const unsigned char (*chunks)[32], int count, __m256i index) {
+  __m256i result = _mm256_shuffle_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(chunks[0])), index);
+  const __m256i sixteen = _mm256_set1_epi8(16);
+  for (int k = 1; k < count; ++k) {
+    // Below chunk k the index goes negative, its top bit is set and pshufb gives 0.
+    index = _mm256_sub_epi8(index, sixteen);
+    const __m256i chunk = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(chunks[k]));
+    result = _mm256_xor_si256(result, _mm256_shuffle_epi8(chunk, index));
+  }
+  return result;
+}
+
+KM_AVX2 inline __m256i Avx2Chars(const CFillTable& t, const __m256i s[4]) {
+  const __m256 scale = _mm256_set1_ps(t.scale);
+  const __m256i low = _mm256_packs_epi32(Avx2Index(s[0], scale), Avx2Index(s[1], scale));
+  const __m256i high = _mm256_packs_epi32(Avx2Index(s[2], scale), Avx2Index(s[3], scale));
+  const __m256i index = _mm256_packus_epi16(low, high);
+  if (t.chunkCount <= 8) return Avx2LookupHalf(t.chunks, t.chunkCount, index);
+  const __m256i below = Avx2LookupHalf(t.chunks, 8, index);
+  const __m256i above = Avx2LookupHalf(t.chunks + 8, t.chunkCount - 8, _mm256_xor_si256(index, _mm256_set1_epi8(-128)));
+  return _mm256_blendv_epi8(below, above, index);  // by the top bit of each index
+}
+
+KM_AVX2 void Avx2Fill(const CFillTable& t, std::uint32_t state, char* out, std::size_t n) {
+  const auto first = FirstStates<8>(state);
+  __m256i s[4];
+  for (int i = 0; i < 4; ++i) s[i] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(&first[8 * i]));
+  const CJump step = JumpBy(32);
+  const __m256i mul = _mm256_set1_epi32(static_cast<int>(step.mul));
+  const __m256i add = _mm256_set1_epi32(static_cast<int>(step.add));
+  std::size_t done = 0;
+  for (; done + 32 <= n; done += 32) {
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + done), Avx2Chars(t, s));
+    for (auto& lane : s) lane = _mm256_add_epi32(_mm256_mullo_epi32(lane, mul), add);
+  }
+  if (done < n) {
+    char tail[32];
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(tail), Avx2Chars(t, s));
+    std::memcpy(out + done, tail, n - done);
+  }
+}
+
+KM_AVX2 void Avx2ForStates(const CFillTable& t, const std::uint32_t* states, std::size_t n, char* out) {
+  const auto lanes = ArrangeStates<8>(states, n);
+  __m256i s[4];
+  for (int i = 0; i < 4; ++i) s[i] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(&lanes[8 * i]));
+  char chars[32];
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(chars), Avx2Chars(t, s));
+  std::memcpy(out, chars, n);
+}
+
+// --- AVX-512 with byte permutes: 64 draws a step; a lookup of 64 or 128 entries is one
+// instruction.
+
+KM_AVX512 inline __m512i Avx512Index(__m512i s, __m512 scale) {
+  const __m512 bits = _mm512_cvtepi32_ps(_mm512_and_si512(s, _mm512_set1_epi32(kDrawBits)));
+  return _mm512_cvttps_epi32(_mm512_mul_ps(bits, scale));
+}
+
+KM_AVX512 inline __m512i Avx512Chars(const CFillTable& t, const __m512i s[4]) {
+  const __m512 scale = _mm512_set1_ps(t.scale);
+  const __m512i low = _mm512_packs_epi32(Avx512Index(s[0], scale), Avx512Index(s[1], scale));
+  const __m512i high = _mm512_packs_epi32(Avx512Index(s[2], scale), Avx512Index(s[3], scale));
+  const __m512i index = _mm512_packus_epi16(low, high);
+  const __m512i t0 = _mm512_loadu_si512(t.entries);
+  if (t.chunkCount <= 4) return _mm512_permutexvar_epi8(index, t0);
+  const __m512i below = _mm512_permutex2var_epi8(t0, index, _mm512_loadu_si512(t.entries + 64));
+  if (t.chunkCount <= 8) return below;
+  const __m512i above =
+      _mm512_permutex2var_epi8(_mm512_loadu_si512(t.entries + 128), index, _mm512_loadu_si512(t.entries + 192));
+  return _mm512_mask_blend_epi8(_mm512_movepi8_mask(index), below, above);
+}
+
+KM_AVX512 void Avx512Fill(const CFillTable& t, std::uint32_t state, char* out, std::size_t n) {
+  const auto first = FirstStates<16>(state);
+  __m512i s[4];
+  for (int i = 0; i < 4; ++i) s[i] = _mm512_loadu_si512(&first[16 * i]);
+  const CJump step = JumpBy(64);
+  const __m512i mul = _mm512_set1_epi32(static_cast<int>(step.mul));
+  const __m512i add = _mm512_set1_epi32(static_cast<int>(step.add));
+  std::size_t done = 0;
+  for (; done + 64 <= n; done += 64) {
+    _mm512_storeu_si512(out + done, Avx512Chars(t, s));
+    for (auto& lane : s) lane = _mm512_add_epi32(_mm512_mullo_epi32(lane, mul), add);
+  }
+  if (done < n) {
+    char tail[64];
+    _mm512_storeu_si512(tail, Avx512Chars(t, s));
+    std::memcpy(out + done, tail, n - done);
+  }
+}
+
+KM_AVX512 void Avx512ForStates(const CFillTable& t, const std::uint32_t* states, std::size_t n, char* out) {
+  const auto lanes = ArrangeStates<16>(states, n);
+  __m512i s[4];
+  for (int i = 0; i < 4; ++i) s[i] = _mm512_loadu_si512(&lanes[16 * i]);
+  char chars[64];
+  _mm512_storeu_si512(chars, Avx512Chars(t, s));
+  std::memcpy(out, chars, n);
+}
+
+// --- Path choice.
+
+FillPath SupportedPath() {
+  static const FillPath path = [] {
+    __builtin_cpu_init();
+    if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi"))
+      return FillPath::Avx512;
+    if (__builtin_cpu_supports("avx2")) return FillPath::Avx2;
+    return FillPath::Sse2;
+  }();
+  return path;
+}
+
+FillPath fillLimit = FillPath::Avx512;
+
+}  // namespace
+
+CJump CJump::Of(std::uint64_t n) {
+  CJump result, power{214013u, 2531011u};
+  for (; n > 0; n >>= 1) {
+    if (n & 1) result = result.Then(power);
+    power = power.Then(power);
+  }
+  return result;
+}
+
+FillPath ActiveFillPath() { return std::min(SupportedPath(), fillLimit); }
+
+FillPath LimitFillPath(FillPath limit) {
+  fillLimit = limit;
+  return ActiveFillPath();
+}
+
+CFillTable::CFillTable(std::string_view pool) {
+  const auto length = static_cast<std::uint32_t>(pool.size());
+  std::memcpy(entries, pool.data(), length);
+  entries[length] = entries[length - 1];
+  chunkCount = static_cast<int>(length / 16 + 1);
+  for (int k = 0; k < chunkCount; ++k)
+    for (int b = 0; b < 16; ++b) {
+      const bool restart = k % 8 == 0;  // each half of 128 entries is looked up on its own
+      const unsigned char below = restart ? 0 : entries[16 * (k - 1) + b];
+      chunks[k][b] = chunks[k][b + 16] = static_cast<unsigned char>(entries[16 * k + b] ^ below);
+    }
+
+  // The factor nearest L / (32767 * 65536) from above usually scales every r exactly;
+  // its neighbours are tried in case rounding defeats it.
+  const float start = std::nextafter(static_cast<float>(length / 2147418112.0), 1.0f);
+  for (int attempt = 0; attempt < 16 && !exact; ++attempt) {
+    float candidate = start;
+    for (int k = 0; k < (attempt + 1) / 2; ++k) candidate = std::nextafter(candidate, attempt % 2 ? 1.0f : 0.0f);
+    exact = true;
+    for (std::uint32_t r = 0; r < 32768 && exact; ++r)
+      exact = ScaleOne(r, candidate) == static_cast<std::int32_t>(r * length / 32767);
+    if (exact) scale = candidate;
+  }
+}
+
+void FillChars(const CFillTable& table, std::uint32_t& state, char* out, std::size_t n) {
+  if (n == 0) return;
+  switch (ActiveFillPath()) {
+    case FillPath::Avx512:
+      Avx512Fill(table, state, out, n);
+      break;
+    case FillPath::Avx2:
+      Avx2Fill(table, state, out, n);
+      break;
+    case FillPath::Sse2:
+      Sse2Fill(table, state, out, n);
+      break;
+  }
+  state = CJump::Of(n).Apply(state);
+}
+
+void CharsForStates(FillPath path, const CFillTable& table, const std::uint32_t* states, std::size_t n, char* out) {
+  const std::size_t step = path == FillPath::Avx512 ? 64 : path == FillPath::Avx2 ? 32 : 16;
+  for (std::size_t done = 0; done < n; done += step) {
+    const std::size_t part = std::min(step, n - done);
+    if (path == FillPath::Avx512) Avx512ForStates(table, states + done, part, out + done);
+    if (path == FillPath::Avx2) Avx2ForStates(table, states + done, part, out + done);
+    if (path == FillPath::Sse2) Sse2ForStates(table, states + done, part, out + done);
+  }
+}
+
+// --- Lines.
+
+namespace {
+
+// Each 16 bytes of a line: a shuffle of the draws it needs, OR its literal bytes.
+KM_AVX2 void AssembleSegments(const std::vector<CLineLayout::Segment>& segments, const char* chars, std::size_t draws,
+                              std::size_t width, std::size_t lines, char* out) {
+  if (segments.size() == 1) {  // short lines: one shuffle each, kept in registers
+    const __m128i shuffle = _mm_loadu_si128(reinterpret_cast<const __m128i*>(segments[0].shuffle));
+    const __m128i literal = _mm_loadu_si128(reinterpret_cast<const __m128i*>(segments[0].literal));
+    for (std::size_t i = 0; i < lines; ++i, chars += draws, out += width) {
+      const __m128i picked = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(chars)), shuffle);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_or_si128(picked, literal));
+    }
+    return;
+  }
+  for (std::size_t i = 0; i < lines; ++i, chars += draws, out += width)
+    for (std::size_t k = 0; k < segments.size(); ++k) {
+      const CLineLayout::Segment& s = segments[k];
+      const __m128i in = _mm_loadu_si128(reinterpret_cast<const __m128i*>(chars + s.first));
+      const __m128i picked = _mm_shuffle_epi8(in, _mm_loadu_si128(reinterpret_cast<const __m128i*>(s.shuffle)));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16 * k),
+                       _mm_or_si128(picked, _mm_loadu_si128(reinterpret_cast<const __m128i*>(s.literal))));
+    }
+}
+
+}  // namespace
+
+CLineLayout::CLineLayout(std::string_view line, const std::vector<bool>& isDraw) : line_(line) {
+  for (std::size_t p = 0; p < line_.size(); ++p) {
+    if (!isDraw[p]) continue;
+    if (runs_.empty() || runs_.back().at + runs_.back().length != p) runs_.push_back({p, draws_, 0});
+    ++runs_.back().length;
+    ++draws_;
+  }
+  std::size_t drawn = 0;
+  for (std::size_t start = 0; start < line_.size(); start += 16) {
+    Segment segment{drawn, {}, {}};
+    for (std::size_t b = 0; b < 16; ++b) {
+      const std::size_t p = start + b;
+      const bool draw = p < line_.size() && isDraw[p];
+      segment.shuffle[b] = draw ? static_cast<unsigned char>(drawn++ - segment.first) : 0x80;
+      segment.literal[b] = p < line_.size() && !draw ? static_cast<unsigned char>(line_[p]) : 0;
+    }
+    segments_.push_back(segment);
+  }
+}
+
+void CLineLayout::Assemble(const char* chars, std::size_t lines, char* out) const {
+  if (ActiveFillPath() == FillPath::Sse2) {
+    AssembleRuns(chars, lines, out);
+  } else {
+    AssembleSegments(segments_, chars, draws_, line_.size(), lines, out);
+  }
+}
+
+void CLineLayout::AssembleRuns(const char* chars, std::size_t lines, char* out) const {
+  for (std::size_t i = 0; i < lines; ++i, chars += draws_, out += line_.size()) {
+    std::memcpy(out, line_.data(), line_.size());
+    for (const Run& run : runs_) std::memcpy(out + run.at, chars + run.first, run.length);
+  }
+}

@@ -1,0 +1,94 @@
+// Many draws of the random source at once: the pool characters of consecutive Pick(L)
+// calls computed side by side with the widest vector instructions the processor has, and
+// the assembly of password lines from them. Every path gives the same bytes as drawing
+// one character after another.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The recurrence jumped ahead: the state n draws after s is mul * s + add (mod 2^32).
+struct CJump {
+  std::uint32_t mul = 1;
+  std::uint32_t add = 0;
+
+  static CJump Of(std::uint64_t n);
+  std::uint32_t Apply(std::uint32_t state) const { return mul * state + add; }
+  // This jump followed by `then`.
+  CJump Then(const CJump& then) const { return {then.mul * mul, then.mul * add + then.add}; }
+};
+
+// The instruction sets a fill can run on, from the baseline of every x86-64 processor up.
+enum class FillPath { Sse2 = 0, Avx2 = 1, Avx512 = 2 };
+
+// The widest path this processor (and the limit below) allows.
+FillPath ActiveFillPath();
+// Tests: allows only paths up to `limit` (the processor still decides what it can run).
+// Returns the path now in force.
+FillPath LimitFillPath(FillPath limit);
+
+// A pool of 1 to 255 characters prepared for vector lookup. Large: keep it on the heap.
+struct CFillTable {
+  static constexpr std::size_t kMaxPool = 255;
+
+  // REQUIRES: 1 <= pool.size() <= kMaxPool.
+  explicit CFillTable(std::string_view pool);
+
+  // False in the unexpected case that no single-precision factor scales every draw
+  // exactly for this pool length; the caller then draws one at a time.
+  bool exact = false;
+  // (float)(state & 0x7FFF0000) * scale, truncated, is r * L / 32767 for every r; that
+  // is L only for r = 32,767, where Pick caps it to L - 1.
+  float scale = 0;
+  // entries[q] is pool[q]; entry L repeats pool[L - 1], so the cap costs nothing. The
+  // rest are zero.
+  unsigned char entries[256] = {};
+  // pshufb tables, each 16 bytes twice (for both halves of a 256-bit register): chunk k
+  // holds entries 16k..16k+15 XOR those of chunk k - 1 (within each half of 128 entries),
+  // so that XOR-ing the lookups of every chunk at or below an index leaves its entry.
+  unsigned char chunks[16][32] = {};
+  int chunkCount = 0;  // chunks in use: ceil((L + 1) / 16)
+};
+
+// Writes the pool characters of the next n draws to out[0, n) and advances `state` by n
+// draws, exactly as n calls of Pick(L) would.
+void FillChars(const CFillTable& table, std::uint32_t& state, char* out, std::size_t n);
+
+// Tests: the characters that `path` makes for the given states (each the state after a
+// draw), to check the scaling and lookup for every r. n may be any count.
+void CharsForStates(FillPath path, const CFillTable& table, const std::uint32_t* states, std::size_t n, char* out);
+
+// The shape of every line of a run whose lines all look alike: a Masked run, or a Random
+// run of fixed length. Marker positions take consecutive draws; the others are copied.
+class CLineLayout {
+ public:
+  // `line` is the whole line (password and CR LF); isDraw(p) tells the drawing positions.
+  CLineLayout(std::string_view line, const std::vector<bool>& isDraw);
+
+  std::size_t Width() const { return line_.size(); }
+  std::size_t Draws() const { return draws_; }
+
+  // Writes `lines` lines to out, taking Draws() characters each from chars. May read up
+  // to 16 bytes past the characters used and write up to 16 bytes past the last line.
+  void Assemble(const char* chars, std::size_t lines, char* out) const;
+
+  struct Run {  // draws [first, first + length) go to positions [at, at + length)
+    std::size_t at, first, length;
+  };
+  struct Segment {  // 16 bytes of a line: pshufb of the 16 draws from `first`, OR literal
+    std::size_t first;
+    unsigned char shuffle[16];
+    unsigned char literal[16];
+  };
+
+ private:
+  void AssembleRuns(const char* chars, std::size_t lines, char* out) const;
+
+  std::string line_;
+  std::size_t draws_ = 0;
+  std::vector<Run> runs_;
+  std::vector<Segment> segments_;
+};
