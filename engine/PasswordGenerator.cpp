@@ -97,6 +97,7 @@ bool FillBlocks(CPasswordListFile& file, std::size_t maxLine, std::int64_t count
 // is not suited (the caller then uses that loop); false when a write failed.
 std::optional<bool> WriteLinesFast(const CGenerationSettings& s, const CCharacterPool& pool, std::size_t nominal,
                                    std::int64_t count, CPasswordListFile& file, CRandomSource& random) {
+  if (count == 0) return true;
   if (nominal + 2 > CPasswordListFile::kBlockSize) return std::nullopt;
   const bool masked = s.mode == GenerationMode::Masked;
   const bool variable = !masked && s.variableLength && nominal >= 6;
@@ -118,6 +119,7 @@ std::optional<bool> WriteLinesFast(const CGenerationSettings& s, const CCharacte
       for (std::size_t p = 0; p < nominal; ++p) isDraw[p] = line[p] == s.symbolMask[0];
     const CLineLayout layout(line, isDraw);
     const std::size_t draws = layout.Draws();
+    if (draws > kStaged) return std::nullopt;  // a mask longer than the window allows
     if (draws == 0) {
       static const char kNone[32] = {};
       written = FillBlocks(file, maxLine, count, [&](char* out, std::size_t size, std::int64_t& left) {

@@ -182,19 +182,20 @@ TEST(FastFill, FillsAnyCountAndLeavesTheStateAfterIt) {
   }
 }
 
+// Each pool size end to end, the paths taking turns (the lookup of every size on every
+// path is checked above).
 TEST_F(FastPathTest, EveryPoolSize) {
   std::mt19937 rng(11);
-  for (FillPath path : Paths()) {
-    PathLimit limit(path);
-    for (int size = 1; size <= 255; ++size) {
-      CGenerationSettings s = Random(1 + size % 23, 1 + size % 9, size % 3 == 0);
-      s.useCapitals = s.useSmall = s.useDigits = 0;
-      s.useInclude = 1;
-      s.includeText = DistinctBytes(256, rng);
-      s.includeText.erase(s.includeText.find('\0'), 1);
-      s.includeText.resize(size);
-      Check(s, rng(), "pool of " + std::to_string(size));
-    }
+  const std::vector<FillPath> paths = Paths();
+  for (int size = 1; size <= 255; ++size) {
+    PathLimit limit(paths[size % paths.size()]);
+    CGenerationSettings s = Random(1 + size % 23, 1 + size % 9, size % 3 == 0);
+    s.useCapitals = s.useSmall = s.useDigits = 0;
+    s.useInclude = 1;
+    s.includeText = DistinctBytes(256, rng);
+    s.includeText.erase(s.includeText.find('\0'), 1);
+    s.includeText.resize(size);
+    Check(s, rng(), "pool of " + std::to_string(size));
   }
 }
 
@@ -232,11 +233,29 @@ TEST_F(FastPathTest, MasksWithAndWithoutMarkers) {
     for (int k = 0; k < 100; ++k) thousand += ten;
     Check(Masked(thousand, "?", 300), rng(), "mask of 1000");
     Check(Masked(thousand.substr(0, 33), "?", 20000), rng(), "mask of 33 over blocks");
+    Check(Masked(std::string(5000, '?'), "?", 3), rng(), "mask longer than the window allows");
     CGenerationSettings one = Masked("??\r\n?", "?", 50);  // a pool of one, and line ends in the mask
     one.useCapitals = one.useSmall = one.useDigits = 0;
     one.useInclude = 1;
     one.includeText = "\xFF";
     Check(one, rng(), "pool of one");
+  }
+}
+
+// An empty pool is fine while nothing needs drawing.
+TEST_F(FastPathTest, EmptyPoolWithNothingToDraw) {
+  for (FillPath path : Paths()) {
+    PathLimit limit(path);
+    for (bool variable : {false, true}) {
+      CGenerationSettings none = Random(10, 0, variable);
+      none.useCapitals = none.useSmall = none.useDigits = 0;
+      Check(none, 17, "no passwords");
+      none.length = 300;
+      Check(none, 17, "no long passwords");
+    }
+    CGenerationSettings literal = Masked("a-b", "?", 40);
+    literal.useCapitals = literal.useSmall = literal.useDigits = 0;
+    Check(literal, 17, "a mask without the marker");
   }
 }
 
