@@ -39,6 +39,7 @@ app=$(basename "$exe")
 # draw its own frames so that the pictures show the caption. Undone at the end.
 appkey="HKCU\\Software\\Wine\\AppDefaults\\$app\\X11 Driver"
 
+# shellcheck disable=SC2317  # run by the trap
 finish() {
   wine reg delete "$appkey" /f >/dev/null 2>&1
   wineserver -k >/dev/null 2>&1
@@ -119,7 +120,8 @@ capture "$main" "$outdir/main-random.png" || exit 1
 
 # The Masked tab: item 1 of tab control 1001.
 if at=$(wine "$work/locate.exe" Keymoor 1001 1 2>/dev/null | tr -d "\r") && [ -n "$at" ]; then
-  xdotool mousemove $at click 1
+  read -r x y <<<"$at"
+  xdotool mousemove "$x" "$y" click 1
   capture "$main" "$outdir/main-masked.png" || exit 1
 else
   echo "screenshot: could not find the Masked tab; main-masked.png not written" >&2
