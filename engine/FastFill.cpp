@@ -14,6 +14,7 @@
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 // GCC 12's AVX-512 intrinsics start some results from a deliberately undefined register,
 // which its own uninitialised-value warnings then flag once inlined.
@@ -28,14 +29,13 @@ namespace {
 constexpr std::uint32_t kDrawBits = 0x7FFF0000;
 
 // Jumps of 0 to 64 draws, for the lane states of one step.
-const CJump& JumpBy(std::size_t n) {
+const std::array<CJump, 65>& Jumps() {
   static const std::array<CJump, 65> jumps = [] {
     std::array<CJump, 65> j{};
-    const CJump one{214013u, 2531011u};
-    for (std::size_t k = 1; k < j.size(); ++k) j[k] = j[k - 1].Then(one);
+    for (std::size_t k = 1; k < j.size(); ++k) j[k] = j[k - 1].Then(CJump::Of(1));
     return j;
   }();
-  return jumps[n];
+  return jumps;
 }
 
 // Draw of register i, lane j within a step (see the top of the file).
@@ -45,8 +45,9 @@ constexpr std::size_t LaneDraw(std::size_t i, std::size_t j) { return 16 * (j / 
 template <std::size_t W>
 std::array<std::uint32_t, 4 * W> FirstStates(std::uint32_t state) {
   std::array<std::uint32_t, 4 * W> lanes{};
+  const auto& jumps = Jumps();
   for (std::size_t i = 0; i < 4; ++i)
-    for (std::size_t j = 0; j < W; ++j) lanes[i * W + j] = JumpBy(LaneDraw(i, j) + 1).Apply(state);
+    for (std::size_t j = 0; j < W; ++j) lanes[i * W + j] = jumps[LaneDraw(i, j) + 1].Apply(state);
   return lanes;
 }
 
@@ -93,7 +94,7 @@ void Sse2Fill(const CFillTable& t, std::uint32_t state, char* out, std::size_t n
   const auto first = FirstStates<4>(state);
   __m128i s[4];
   for (int i = 0; i < 4; ++i) s[i] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(&first[4 * i]));
-  const CJump step = JumpBy(16);
+  const CJump step = Jumps()[16];
   const __m128i mul = _mm_set1_epi32(static_cast<int>(step.mul));
   const __m128i add = _mm_set1_epi32(static_cast<int>(step.add));
   std::size_t done = 0;
@@ -137,44 +138,65 @@ KM_AVX2 inline __m256i Avx2LookupHalf(const unsigned char (*chunks)[32], int cou
   return result;
 }
 
+// kChunks is the table's chunk count: fixed per instance, so that the lookup unrolls.
+template <int kChunks>
 KM_AVX2 inline __m256i Avx2Chars(const CFillTable& t, const __m256i s[4]) {
   const __m256 scale = _mm256_set1_ps(t.scale);
   const __m256i low = _mm256_packs_epi32(Avx2Index(s[0], scale), Avx2Index(s[1], scale));
   const __m256i high = _mm256_packs_epi32(Avx2Index(s[2], scale), Avx2Index(s[3], scale));
   const __m256i index = _mm256_packus_epi16(low, high);
-  if (t.chunkCount <= 8) return Avx2LookupHalf(t.chunks, t.chunkCount, index);
-  const __m256i below = Avx2LookupHalf(t.chunks, 8, index);
-  const __m256i above = Avx2LookupHalf(t.chunks + 8, t.chunkCount - 8, _mm256_xor_si256(index, _mm256_set1_epi8(-128)));
-  return _mm256_blendv_epi8(below, above, index);  // by the top bit of each index
+  if constexpr (kChunks <= 8) {
+    return Avx2LookupHalf(t.chunks, kChunks, index);
+  } else {
+    const __m256i below = Avx2LookupHalf(t.chunks, 8, index);
+    const __m256i above = Avx2LookupHalf(t.chunks + 8, kChunks - 8, _mm256_xor_si256(index, _mm256_set1_epi8(-128)));
+    return _mm256_blendv_epi8(below, above, index);  // by the top bit of each index
+  }
 }
 
+template <int kChunks>
 KM_AVX2 void Avx2Fill(const CFillTable& t, std::uint32_t state, char* out, std::size_t n) {
   const auto first = FirstStates<8>(state);
   __m256i s[4];
   for (int i = 0; i < 4; ++i) s[i] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(&first[8 * i]));
-  const CJump step = JumpBy(32);
+  const CJump step = Jumps()[32];
   const __m256i mul = _mm256_set1_epi32(static_cast<int>(step.mul));
   const __m256i add = _mm256_set1_epi32(static_cast<int>(step.add));
   std::size_t done = 0;
   for (; done + 32 <= n; done += 32) {
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + done), Avx2Chars(t, s));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + done), Avx2Chars<kChunks>(t, s));
     for (auto& lane : s) lane = _mm256_add_epi32(_mm256_mullo_epi32(lane, mul), add);
   }
   if (done < n) {
     char tail[32];
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(tail), Avx2Chars(t, s));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(tail), Avx2Chars<kChunks>(t, s));
     std::memcpy(out + done, tail, n - done);
   }
 }
 
+template <int kChunks>
 KM_AVX2 void Avx2ForStates(const CFillTable& t, const std::uint32_t* states, std::size_t n, char* out) {
   const auto lanes = ArrangeStates<8>(states, n);
   __m256i s[4];
   for (int i = 0; i < 4; ++i) s[i] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(&lanes[8 * i]));
   char chars[32];
-  _mm256_storeu_si256(reinterpret_cast<__m256i*>(chars), Avx2Chars(t, s));
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(chars), Avx2Chars<kChunks>(t, s));
   std::memcpy(out, chars, n);
 }
+
+// Both of the above for every chunk count, 1 to 16.
+using FillKernel = void (*)(const CFillTable&, std::uint32_t, char*, std::size_t);
+using StatesKernel = void (*)(const CFillTable&, const std::uint32_t*, std::size_t, char*);
+template <std::size_t... k>
+constexpr std::array<FillKernel, sizeof...(k)> Avx2Fills(std::index_sequence<k...>) {
+  return {&Avx2Fill<k + 1>...};
+}
+template <std::size_t... k>
+constexpr std::array<StatesKernel, sizeof...(k)> Avx2StatesKernels(std::index_sequence<k...>) {
+  return {&Avx2ForStates<k + 1>...};
+}
+constexpr auto kAvx2Fills = Avx2Fills(std::make_index_sequence<16>());
+constexpr auto kAvx2ForStates = Avx2StatesKernels(std::make_index_sequence<16>());
 
 // --- AVX-512 with byte permutes: 64 draws a step; a lookup of 64 or 128 entries is one
 // instruction.
@@ -202,7 +224,7 @@ KM_AVX512 void Avx512Fill(const CFillTable& t, std::uint32_t state, char* out, s
   const auto first = FirstStates<16>(state);
   __m512i s[4];
   for (int i = 0; i < 4; ++i) s[i] = _mm512_loadu_si512(&first[16 * i]);
-  const CJump step = JumpBy(64);
+  const CJump step = Jumps()[64];
   const __m512i mul = _mm512_set1_epi32(static_cast<int>(step.mul));
   const __m512i add = _mm512_set1_epi32(static_cast<int>(step.add));
   std::size_t done = 0;
@@ -291,7 +313,7 @@ void FillChars(const CFillTable& table, std::uint32_t& state, char* out, std::si
       Avx512Fill(table, state, out, n);
       break;
     case FillPath::Avx2:
-      Avx2Fill(table, state, out, n);
+      kAvx2Fills[table.chunkCount - 1](table, state, out, n);
       break;
     case FillPath::Sse2:
       Sse2Fill(table, state, out, n);
@@ -305,7 +327,7 @@ void CharsForStates(FillPath path, const CFillTable& table, const std::uint32_t*
   for (std::size_t done = 0; done < n; done += step) {
     const std::size_t part = std::min(step, n - done);
     if (path == FillPath::Avx512) Avx512ForStates(table, states + done, part, out + done);
-    if (path == FillPath::Avx2) Avx2ForStates(table, states + done, part, out + done);
+    if (path == FillPath::Avx2) kAvx2ForStates[table.chunkCount - 1](table, states + done, part, out + done);
     if (path == FillPath::Sse2) Sse2ForStates(table, states + done, part, out + done);
   }
 }

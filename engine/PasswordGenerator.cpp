@@ -51,8 +51,8 @@ class CDrawStage {
   std::size_t Available() const { return filled_ - cursor_; }
   // The ready draws' characters, followed by 32 readable bytes.
   const char* Chars() const { return chars_.get() + cursor_; }
-  // The first ready draw scaled by the table of lengths.
-  unsigned char Length() const { return static_cast<unsigned char>(lengths_[cursor_]); }
+  // The ready draws scaled by the table of lengths.
+  const unsigned char* Lengths() const { return reinterpret_cast<const unsigned char*>(lengths_.get()) + cursor_; }
   void Take(std::size_t n) { cursor_ += n; }
   std::uint32_t State() const { return jumps_[cursor_].Apply(base_); }
 
@@ -169,25 +169,37 @@ std::optional<bool> WriteLinesFast(const CGenerationSettings& s, const CCharacte
       stage.emplace(*table, state, &*lengthTable);
     }
     written = FillBlocks(file, maxLine, count, [&](char* out, std::size_t size, std::int64_t& left) {
-      std::size_t used = 0;
-      for (; left > 0 && size - used >= maxLine; --left) {
-        std::size_t length;
-        if (stage) {
+      char* at = out;
+      char* const last = out + size - maxLine;  // the last place where any line fits
+      if (stage) {
+        while (left > 0 && at <= last) {
           stage->Ensure(nominal + 1);
-          length = 5 + stage->Length();
-          CopyShort(out + used, stage->Chars() + 1, length);
-          stage->Take(1 + length);
-        } else {
+          // Locals only: the loop is bound by reading one length after another.
+          const char* chars = stage->Chars();
+          const unsigned char* codes = stage->Lengths();
+          const std::size_t ready = stage->Available() - nominal;  // a whole line from any p below
+          std::size_t p = 0;
+          for (; left > 0 && at <= last && p < ready; --left) {
+            const std::size_t length = 5 + codes[p];
+            CopyShort(at, chars + p + 1, length);
+            EndLine(at + length);
+            at += length + 2;
+            p += length + 1;
+          }
+          stage->Take(p);
+        }
+      } else {
+        for (; left > 0 && at <= last; --left) {
           CRandomSource one;
           one.Seed(state);
-          length = 5 + one.Pick(lengths);
+          const std::size_t length = 5 + one.Pick(lengths);
           state = one.State();
-          FillChars(*table, state, out + used, length);
+          FillChars(*table, state, at, length);
+          EndLine(at + length);
+          at += length + 2;
         }
-        EndLine(out + used + length);
-        used += length + 2;
       }
-      return used;
+      return static_cast<std::size_t>(at - out);
     });
     if (stage) state = stage->State();
   }
