@@ -98,3 +98,18 @@ class CToolTipCtrl : public CWindowRef {
   std::string GetText(HWND window, UINT id) const;
   void RelayEvent(MSG& msg) const { Send(TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&msg)); }
 };
+
+// BeginPaint and EndPaint around one WM_PAINT.
+class CPaintDC {
+ public:
+  explicit CPaintDC(HWND window) : window_(window), dc_(BeginPaint(window, &paint_)) {}
+  ~CPaintDC() { EndPaint(window_, &paint_); }
+  CPaintDC(const CPaintDC&) = delete;
+  CPaintDC& operator=(const CPaintDC&) = delete;
+  HDC Get() const { return dc_; }
+
+ private:
+  HWND window_;
+  PAINTSTRUCT paint_{};
+  HDC dc_;
+};

@@ -73,10 +73,11 @@ bool Fail(HWND control, const std::string& warning) {
   return false;
 }
 
-// WM_SETTEXT sends EN_CHANGE and resets the caret even for an equal text, so a push writes
-// only a different one. A text of 256 characters or more is always written, as it always was.
+// WM_SETTEXT sends EN_CHANGE and resets the caret and selection even for an equal text, so a
+// push writes only a different one, whatever its length: the selection a failed pull made on
+// a long text survives the push that follows it.
 void WriteText(HWND control, const std::string& text) {
-  if (text.size() >= 256 || CWindowRef(control).GetText() != text) SetWindowTextA(control, text.c_str());
+  if (CWindowRef(control).GetText() != text) SetWindowTextA(control, text.c_str());
 }
 
 bool PullEntry(HWND control, const ExchangeEntry& entry) {

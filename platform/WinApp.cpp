@@ -3,11 +3,24 @@
 
 #include "platform/Services.h"
 
+#include <vector>
+
 namespace {
 CWinApp* theApplication = nullptr;
 }
 
 HINSTANCE ResourceModule() { return GetModuleHandleA(nullptr); }
+
+std::string LoadResourceString(UINT id) {
+  // LoadStringA reports only what it copied: grow until the text leaves room to spare.
+  for (std::size_t size = 256; size <= 65536; size *= 4) {
+    std::vector<char> buffer(size, '\0');
+    const int n = LoadStringA(ResourceModule(), id, buffer.data(), static_cast<int>(size));
+    if (n <= 0) return {};
+    if (static_cast<std::size_t>(n) + 1 < size) return std::string(buffer.data(), static_cast<std::size_t>(n));
+  }
+  return {};
+}
 
 CWinApp::CWinApp() { theApplication = this; }
 

@@ -10,6 +10,9 @@ class CWnd;
 // The module that holds the program's resources (templates, icons, strings).
 HINSTANCE ResourceModule();
 
+// String resource `id` of ResourceModule(), whole; empty when there is none.
+std::string LoadResourceString(UINT id);
+
 class CWinApp {
  public:
   // Registers this object as the process's application. REQUIRES: only one exists.

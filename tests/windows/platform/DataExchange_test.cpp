@@ -148,6 +148,13 @@ TEST_F(ExchangeTest, APushLeavesAnEqualTextAndItsSelectionAlone) {
   t.dialog.PushControls();
   EXPECT_EQ(TextOf(t.item(kTextEdit)), "abd");
   EXPECT_EQ(SelectionOf(t.item(kTextEdit)), std::make_pair(0, 0));
+  // Long texts too: a failed pull's full selection survives the push after it.
+  t.dialog.text = std::string(300, 'x');
+  t.dialog.PushControls();
+  EXPECT_FALSE(t.dialog.PullControls());
+  EXPECT_EQ(SelectionOf(t.item(kTextEdit)), std::make_pair(0, 300));
+  t.dialog.PushControls();
+  EXPECT_EQ(SelectionOf(t.item(kTextEdit)), std::make_pair(0, 300));
 }
 
 }  // namespace

@@ -1,0 +1,209 @@
+// The main window: frame, initialisation, the type pages on the tab and the editing handlers.
+#include "app/GeneratorDlg.h"
+
+#include <commctrl.h>
+
+#include <memory>
+
+#include "app/NumberField.h"
+#include "engine/GenerationSettings.h"
+#include "engine/RandomSource.h"
+#include "platform/WinApp.h"
+#include "resources/resource.h"
+
+namespace {
+// Where a page sits in the tab control's client area, in pixels.
+constexpr int kPageX = 10;
+constexpr int kPageY = 30;
+// Grid lines, full-row selection, one-click activation, flat scroll bars.
+constexpr DWORD kListStyle = LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT | LVS_EX_ONECLICKACTIVATE | LVS_EX_FLATSB;
+}  // namespace
+
+CGeneratorDlg::CGeneratorDlg()
+    : CDialog(IDD_GENERATOR),
+      appIcon(LoadIconA(ResourceModule(), MAKEINTRESOURCEA(IDI_APP))),
+      exchange_{
+          ExchangeEntry::Attach(IDC_TYPE_TAB, tabControl),
+          ExchangeEntry::CheckBox(IDC_USE_CAPITALS, useCapitals),
+          ExchangeEntry::CheckBox(IDC_USE_SMALL, useSmall),
+          ExchangeEntry::CheckBox(IDC_USE_DIGITS, useDigits),
+          ExchangeEntry::CheckBox(IDC_USE_SPECIAL, useSpecial),
+          ExchangeEntry::CheckBox(IDC_USE_INCLUDE, useInclude),
+          ExchangeEntry::CheckBox(IDC_USE_EXCLUDE, useExclude),
+          ExchangeEntry::Text(IDC_INCLUDE_TEXT, includeText, kMaxSymbols),
+          ExchangeEntry::Text(IDC_EXCLUDE_TEXT, excludeText, kMaxSymbols),
+          ExchangeEntry::Number(IDC_COUNT, count, kMinCount, kMaxCount),
+          ExchangeEntry::Attach(IDC_PASSWORD_LIST, passwordList),
+      } {}
+
+constexpr MessageEntry CGeneratorDlg::kMessages[] = {
+    // Frame.
+    {WM_SYSCOMMAND, 0, 0, On<&CGeneratorDlg::OnSysCommand>},
+    {WM_PAINT, 0, 0, On<&CGeneratorDlg::OnPaint>},
+    {WM_QUERYDRAGICON, 0, 0, On<&CGeneratorDlg::OnQueryDragIcon>},
+    {WM_DESTROY, 0, 0, On<&CGeneratorDlg::OnDestroy>},
+    {WM_COMMAND, 0, IDM_EXIT, On<&CGeneratorDlg::OnExit>},
+    // Type pages.
+    {WM_NOTIFY, static_cast<UINT>(TCN_SELCHANGE), IDC_TYPE_TAB, On<&CGeneratorDlg::OnTabSelChange>},
+    {WM_NOTIFY, static_cast<UINT>(TCN_SELCHANGING), IDC_TYPE_TAB, On<&CGeneratorDlg::OnTabSelChanging>},
+    // Commands (GeneratorCommands.cpp) go here: Generate 1016, Generate to file 1017, Save to
+    // file 1004, To clipboard 1003, Add from file 1023 and 1025 (all BN_CLICKED), and the
+    // Help menu's 32806, 32807, 32810 and 32772 (code 0).
+    // Controls.
+    {WM_COMMAND, BN_CLICKED, IDC_USE_INCLUDE, On<&CGeneratorDlg::OnIncludeClicked>},
+    {WM_COMMAND, BN_CLICKED, IDC_USE_EXCLUDE, On<&CGeneratorDlg::OnExcludeClicked>},
+    {WM_COMMAND, BN_CLICKED, IDC_CLEAR_INCLUDE, On<&CGeneratorDlg::OnClearInclude>},
+    {WM_COMMAND, BN_CLICKED, IDC_CLEAR_EXCLUDE, On<&CGeneratorDlg::OnClearExclude>},
+    {WM_NOTIFY, static_cast<UINT>(UDN_DELTAPOS), IDC_COUNT_SPIN, On<&CGeneratorDlg::OnCountDeltaPos>},
+    {WM_COMMAND, EN_CHANGE, IDC_COUNT, On<&CGeneratorDlg::OnCountChange>},
+    // Close (IDOK) and cancelling (IDCANCEL) take the base dialog's steps.
+};
+
+MessageTable CGeneratorDlg::GetMessageTable() const { return kMessages; }
+
+bool CGeneratorDlg::OnInitWindow() {
+  CDialog::OnInitWindow();
+
+  if (HMENU systemMenu = GetSystemMenu(m_hWnd, FALSE)) {
+    const std::string about = LoadResourceString(IDS_ABOUT_MAIN);
+    if (!about.empty()) {
+      AppendMenuA(systemMenu, MF_SEPARATOR, 0, nullptr);
+      AppendMenuA(systemMenu, MF_STRING, AboutSystemCommand, about.c_str());
+    }
+  }
+  Send(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(appIcon));
+  Send(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(appIcon));
+
+  CreateTypePages();
+  OnIncludeClicked();
+  OnExcludeClicked();
+
+  passwordList.SetExtendedStyle(0, kListStyle);
+  passwordList.InsertColumn(0, "ID", LVCFMT_LEFT, 50);
+  passwordList.InsertColumn(1, "Password", LVCFMT_LEFT, 220);
+
+  // The only seeding in the life of the process; nothing has drawn a number before it.
+  theRandom.Seed(GetTickCount());
+  return true;  // the focus goes to the first tab stop, "All caps latin (A...Z)"
+}
+
+void CGeneratorDlg::CreateTypePages() {
+  tabControl.InsertItem(0, "Random");
+  tabControl.InsertItem(1, "Masked");
+  // The dialog manager walks into a control parent: Tab reaches the shown page's controls,
+  // and Enter and Escape there act as in the main window (the pages are DS_CONTROL).
+  tabControl.ModifyExStyle(0, WS_EX_CONTROLPARENT);
+
+  // Each page object belongs to its tab item from here on; OnDestroy deletes it.
+  auto place = [this](int index, std::unique_ptr<CDialog> page) {
+    if (!tabControl.SetItemData(index, reinterpret_cast<LPARAM>(page.get()))) return;
+    CDialog* owned = page.release();
+    owned->Create(tabControl.GetSafeHwnd());
+    SetWindowPos(owned->GetSafeHwnd(), nullptr, kPageX, kPageY, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  };
+  place(0, std::make_unique<CRandomTypeDlg>());
+  place(1, std::make_unique<CMaskTypeDlg>());
+
+  tabControl.SetCurSel(0);
+  if (CDialog* random = PageOf(0)) random->Show(SW_SHOW);
+  if (CDialog* masked = PageOf(1)) masked->Show(SW_HIDE);
+}
+
+CDialog* CGeneratorDlg::PageOf(int tabIndex) const {
+  if (!tabControl.IsAttached()) return nullptr;
+  return reinterpret_cast<CDialog*>(tabControl.GetItemData(tabIndex));
+}
+
+CRandomTypeDlg* CGeneratorDlg::RandomPage() const { return static_cast<CRandomTypeDlg*>(PageOf(0)); }
+
+CMaskTypeDlg* CGeneratorDlg::MaskPage() const { return static_cast<CMaskTypeDlg*>(PageOf(1)); }
+
+void CGeneratorDlg::OnDestroy() {
+  for (int index = 1; index >= 0; --index) {
+    std::unique_ptr<CDialog> page(PageOf(index));
+    if (!page) continue;
+    tabControl.SetItemData(index, 0);
+    page->Destroy();
+  }
+}
+
+bool CGeneratorDlg::OnSysCommand(WPARAM wParam, LPARAM, LRESULT& result) {
+  if ((wParam & 0xFFF0) != AboutSystemCommand) return false;  // move, minimise, close...
+  OnAboutBox();
+  result = 0;
+  return true;
+}
+
+// The About box comes with the links; until then its commands do nothing.
+void CGeneratorDlg::OnAboutBox() {}
+
+bool CGeneratorDlg::OnPaint(WPARAM, LPARAM, LRESULT& result) {
+  if (!IsIconic(m_hWnd)) return false;
+  CPaintDC dc(m_hWnd);
+  Send(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc.Get()), 0);
+  const int cx = GetSystemMetrics(SM_CXICON);
+  const int cy = GetSystemMetrics(SM_CYICON);
+  RECT rc{};
+  GetClientRect(m_hWnd, &rc);
+  const int x = (rc.right - rc.left - cx + 1) / 2;
+  const int y = (rc.bottom - rc.top - cy + 1) / 2;
+  DrawIcon(dc.Get(), x, y, appIcon);
+  result = 0;
+  return true;
+}
+
+bool CGeneratorDlg::OnQueryDragIcon(WPARAM, LPARAM, LRESULT& result) {
+  result = reinterpret_cast<LRESULT>(appIcon);
+  return true;
+}
+
+// "Exit" leaves as Alt+F4 does: without validation.
+void CGeneratorDlg::OnExit() { OnCancel(); }
+
+void CGeneratorDlg::OnTabSelChanging(NMHDR*, LRESULT* result) {
+  if (CDialog* page = PageOf(tabControl.GetCurSel())) page->Show(SW_HIDE);
+  *result = 0;
+}
+
+void CGeneratorDlg::OnTabSelChange(NMHDR*, LRESULT* result) {
+  const int index = tabControl.GetCurSel();
+  if (CDialog* page = PageOf(index)) page->Show(SW_SHOW);
+  theSettings.mode = static_cast<GenerationMode>(index);
+  *result = 0;
+}
+
+void CGeneratorDlg::SetRowEnabled(std::int32_t state, int edit, int clear, int add) {
+  for (int id : {edit, clear, add}) Item(id).Enable(state != 0);
+  // Also when the row was just disabled; the platform may then refuse the focus.
+  Item(edit).Focus();
+}
+
+void CGeneratorDlg::OnIncludeClicked() {
+  PullControls();
+  SetRowEnabled(useInclude, IDC_INCLUDE_TEXT, IDC_CLEAR_INCLUDE, IDC_ADD_INCLUDE);
+}
+
+void CGeneratorDlg::OnExcludeClicked() {
+  PullControls();
+  SetRowEnabled(useExclude, IDC_EXCLUDE_TEXT, IDC_CLEAR_EXCLUDE, IDC_ADD_EXCLUDE);
+}
+
+void CGeneratorDlg::OnClearInclude() {
+  PullControls();
+  includeText.clear();
+  Item(IDC_INCLUDE_TEXT).Focus();
+  PushControls();
+}
+
+void CGeneratorDlg::OnClearExclude() {
+  PullControls();
+  excludeText.clear();
+  Item(IDC_EXCLUDE_TEXT).Focus();
+  PushControls();
+}
+
+void CGeneratorDlg::OnCountDeltaPos(NMHDR* notification, LRESULT* result) {
+  OnNumberSpin(*this, count, kMinCount, kMaxCount, IDC_COUNT, notification, result);
+}
+
+void CGeneratorDlg::OnCountChange() { OnNumberChange(*this, count, kMinCount, kMaxCount); }

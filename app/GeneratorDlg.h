@@ -1,0 +1,79 @@
+// The main window: its frame (icon, system menu, painting while minimised), its controls and
+// fields with their exchange, the type pages on the tab control and the editing handlers.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+#include "app/MaskTypeDlg.h"
+#include "app/RandomTypeDlg.h"
+#include "platform/Controls.h"
+#include "platform/Dialog.h"
+
+class CGeneratorDlg : public CDialog {
+ public:
+  // System-menu command that opens the About box; 0x0010 to 0x001F all do.
+  static constexpr UINT AboutSystemCommand = 0x0010;
+  static constexpr int kMaxSymbols = 1000;
+  static constexpr std::int32_t kMinCount = 1;
+  static constexpr std::int32_t kMaxCount = 100000000;
+
+  // Loads the application icon. The window itself is made by DoModal (or Create).
+  CGeneratorDlg();
+
+  // The pages, found through the data of tab items 0 and 1; null before they exist.
+  CRandomTypeDlg* RandomPage() const;
+  CMaskTypeDlg* MaskPage() const;
+
+  // Fields, in the order of the settings they feed.
+  std::string outputPath;  // set by the file commands
+  HICON appIcon;           // shared resource icon, not destroyed
+  CTabCtrl tabControl;
+  std::int32_t useCapitals = 1;
+  std::int32_t useSmall = 1;
+  std::int32_t useDigits = 1;
+  std::int32_t useSpecial = 0;
+  std::int32_t useInclude = 0;
+  std::int32_t useExclude = 0;
+  std::string includeText;
+  std::string excludeText;
+  std::int32_t count = 10;
+  CListCtrl passwordList;
+
+ protected:
+  MessageTable GetMessageTable() const override;
+  ExchangeMap GetExchangeMap() override { return exchange_; }
+  // Pushes the fields, completes the system menu, sets the icons, creates the pages, sets up
+  // the include and exclude rows and the list, and seeds the random source.
+  bool OnInitWindow() override;
+
+ private:
+  void CreateTypePages();
+  CDialog* PageOf(int tabIndex) const;
+  void SetRowEnabled(std::int32_t state, int edit, int clear, int add);
+
+  // Frame.
+  bool OnSysCommand(WPARAM wParam, LPARAM lParam, LRESULT& result);
+  bool OnPaint(WPARAM wParam, LPARAM lParam, LRESULT& result);
+  bool OnQueryDragIcon(WPARAM wParam, LPARAM lParam, LRESULT& result);
+  void OnDestroy();
+  void OnExit();
+  void OnAboutBox();
+  // Type pages.
+  void OnTabSelChanging(NMHDR* notification, LRESULT* result);
+  void OnTabSelChange(NMHDR* notification, LRESULT* result);
+  // Controls.
+  void OnIncludeClicked();
+  void OnExcludeClicked();
+  void OnClearInclude();
+  void OnClearExclude();
+  void OnCountDeltaPos(NMHDR* notification, LRESULT* result);
+  void OnCountChange();
+  // The commands behind Generate, Generate to file, Save to file, To clipboard and Add from
+  // file, and the Help menu's, are declared here and live in GeneratorCommands.cpp.
+
+  static const MessageEntry kMessages[];
+  const ExchangeEntry exchange_[11];
+};
