@@ -113,6 +113,8 @@ int main(int argc, char** argv) {
       seed = static_cast<std::uint32_t>(std::strtoul(argv[++i], nullptr, 10));
     } else if (arg == "--repeat" && hasValue) {
       repeat = std::max(1, std::atoi(argv[++i]));
+    } else if (arg == "--all") {
+      // Every case always runs; accepted for older command lines.
     } else if (arg == "--path" && hasValue) {
       const std::string name = argv[++i];
       LimitFillPath(name == "sse2" ? FillPath::Sse2 : name == "avx2" ? FillPath::Avx2 : FillPath::Avx512);
