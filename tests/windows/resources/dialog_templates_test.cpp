@@ -271,6 +271,23 @@ TEST(AboutBox, PictureShowsTheBitmapAtItsOwnSize) {
   EXPECT_EQ(r.bottom, 274);
 }
 
+// The tab control clips its siblings; the group box framing it must not hide it.
+TEST(MainWindow, TabControlIsNotClippedAwayByItsGroupBox) {
+  UniqueWindow dialog = CreateTemplate(IDD_GENERATOR);
+  ASSERT_TRUE(dialog);
+  HWND tab = GetDlgItem(dialog.get(), IDC_TYPE_TAB);
+  ASSERT_TRUE(GetWindowLongA(tab, GWL_STYLE) & WS_CLIPSIBLINGS);
+  HDC dc = GetDC(tab);
+  RECT visible{};
+  int region = GetClipBox(dc, &visible);
+  ReleaseDC(tab, dc);
+  RECT client{};
+  GetClientRect(tab, &client);
+  EXPECT_NE(region, NULLREGION);
+  EXPECT_TRUE(EqualRect(&visible, &client))
+      << visible.left << "," << visible.top << " " << visible.right << "," << visible.bottom;
+}
+
 // The main window's Generate is the default push button.
 TEST(MainWindow, GenerateIsTheDefaultButton) {
   UniqueWindow dialog = CreateTemplate(IDD_GENERATOR);
