@@ -2,6 +2,7 @@
 #include "app/GeneratorDlg.h"
 
 #include <commctrl.h>
+#include <uxtheme.h>
 
 #include <memory>
 
@@ -93,12 +94,18 @@ void CGeneratorDlg::CreateTypePages() {
   // The dialog manager walks into a control parent: Tab reaches the shown page's controls,
   // and Enter and Escape there act as in the main window (the pages are DS_CONTROL).
   tabControl.ModifyExStyle(0, WS_EX_CONTROLPARENT);
+  // Observed under Wine with the common controls 6 manifest: the "Password type" group box,
+  // above the tab control in template order, fills its inside and hides the tab. Raising the
+  // tab above it keeps the tab visible; neither is a tab stop, so the keyboard order stays.
+  SetWindowPos(tabControl.GetSafeHwnd(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 
   // Each page object belongs to its tab item from here on; OnDestroy deletes it.
   auto place = [this](int index, std::unique_ptr<CDialog> page) {
     if (!tabControl.SetItemData(index, reinterpret_cast<LPARAM>(page.get()))) return;
     CDialog* owned = page.release();
     owned->Create(tabControl.GetSafeHwnd());
+    // Draw the page on the tab's own background, as property pages are.
+    EnableThemeDialogTexture(owned->GetSafeHwnd(), ETDT_ENABLETAB);
     SetWindowPos(owned->GetSafeHwnd(), nullptr, kPageX, kPageY, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
   };
   place(0, std::make_unique<CRandomTypeDlg>());
