@@ -2,7 +2,7 @@
 // run: the time to write the same number of bytes from a prepared buffer in blocks of the
 // size the password list file uses.
 //
-//   keymoor_bench [--count N] [--file PATH] [--seed S] [--repeat R] [--path sse2|avx2|avx512]
+//   keymoor_bench [--count N] [--file PATH] [--seed S] [--repeat R] [--path sse2|avx2|avx512] [--verbose]
 //
 // Runs the five cases one after another (100,000,000 passwords each, except 100 of
 // length 1,000,000). Page-cache writes are noisy (reclaim, writeback of earlier runs), so
@@ -102,6 +102,7 @@ int main(int argc, char** argv) {
   path = path.substr(0, path.find_last_of("/\\") + 1) + "keymoor-bench.txt";
   std::uint32_t seed = 12345;
   int repeat = 3;
+  bool verbose = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     const bool hasValue = i + 1 < argc;
@@ -113,14 +114,17 @@ int main(int argc, char** argv) {
       seed = static_cast<std::uint32_t>(std::strtoul(argv[++i], nullptr, 10));
     } else if (arg == "--repeat" && hasValue) {
       repeat = std::max(1, std::atoi(argv[++i]));
+    } else if (arg == "--verbose") {
+      verbose = true;  // every run's times, not just the best
     } else if (arg == "--all") {
       // Every case always runs; accepted for older command lines.
     } else if (arg == "--path" && hasValue) {
       const std::string name = argv[++i];
       LimitFillPath(name == "sse2" ? FillPath::Sse2 : name == "avx2" ? FillPath::Avx2 : FillPath::Avx512);
     } else {
-      std::fprintf(stderr, "usage: %s [--count N] [--file PATH] [--seed S] [--repeat R] [--path sse2|avx2|avx512]\n",
-                   argv[0]);
+      std::fprintf(
+          stderr, "usage: %s [--count N] [--file PATH] [--seed S] [--repeat R] [--path sse2|avx2|avx512] [--verbose]\n",
+          argv[0]);
       return 2;
     }
   }
@@ -139,10 +143,12 @@ int main(int argc, char** argv) {
       random.Seed(seed);
       const auto start = std::chrono::steady_clock::now();
       result = CPasswordGenerator::Generate(c.settings, PasswordSink::File(path), random);
-      generate = std::min(generate, Seconds(start));
+      const double made = Seconds(start);
       bytes = FileSize(path);
       const double written = WriteLimit(path, bytes);
       if (written < 0) result = GenerateResult::WriteFailed;
+      if (verbose) std::printf("  %s run %d: generate %.3f s, write limit %.3f s\n", c.name, run + 1, made, written);
+      generate = std::min(generate, made);
       limit = std::min(limit, written);
     }
     std::remove(path.c_str());

@@ -20,17 +20,20 @@ namespace {
 // filled in place, one fill each.
 constexpr std::size_t kStaged = 4096;
 constexpr std::size_t kLongLine = 256;
+// Variable-length lines up to this length are made from staged draws: the distance from
+// one line's length draw to the next one's, N + 1 at most, then fits a byte.
+constexpr std::size_t kStagedVariable = 249;
 
 // Draws made ahead and taken line by line. Only what is taken counts: State() is where
-// the random source stands after the taken draws, whatever was made ahead. With a table
-// of lengths, each draw is also scaled to a length (for variable-length lines, whose
-// first draw is their length).
+// the random source stands after the taken draws, whatever was made ahead. A second
+// table, if given, also maps each draw to a byte of its own (for variable-length lines,
+// whose first draw is their length).
 class CDrawStage {
  public:
-  CDrawStage(const CFillTable& table, std::uint32_t state, const CFillTable* lengths = nullptr)
-      : table_(table), lengthTable_(lengths), base_(state), next_(state) {
+  CDrawStage(const CFillTable& table, std::uint32_t state, const CFillTable* second = nullptr)
+      : table_(table), lengthTable_(second), base_(state), next_(state) {
     for (std::size_t k = 1; k < jumps_.size(); ++k) jumps_[k] = jumps_[k - 1].Then(CJump::Of(1));
-    if (lengths) lengths_ = std::make_unique<char[]>(kStaged);
+    if (second) lengths_ = std::make_unique<char[]>(kStaged);
   }
 
   // Makes sure that at least `need` draws are ready. REQUIRES: need <= kStaged.
@@ -51,8 +54,8 @@ class CDrawStage {
   std::size_t Available() const { return filled_ - cursor_; }
   // The ready draws' characters, followed by 32 readable bytes.
   const char* Chars() const { return chars_.get() + cursor_; }
-  // The ready draws scaled by the table of lengths.
-  const unsigned char* Lengths() const { return reinterpret_cast<const unsigned char*>(lengths_.get()) + cursor_; }
+  // The ready draws mapped by the second table.
+  const unsigned char* Seconds() const { return reinterpret_cast<const unsigned char*>(lengths_.get()) + cursor_; }
   void Take(std::size_t n) { cursor_ += n; }
   std::uint32_t State() const { return jumps_[cursor_].Apply(base_); }
 
@@ -159,14 +162,16 @@ std::optional<bool> WriteLinesFast(const CGenerationSettings& s, const CCharacte
   } else {
     // Variable length: each line's first draw is its length, the next ones its characters.
     const auto lengths = static_cast<std::uint32_t>(nominal - 4);
-    std::string extra(lengths, '\0');  // a "pool" of the lengths beyond 5: 0 .. N - 5
-    for (std::uint32_t k = 0; k < lengths; ++k) extra[k] = static_cast<char>(k);
-    std::optional<CFillTable> lengthTable;
+    std::optional<CFillTable> stepTable;
     std::optional<CDrawStage> stage;
-    if (nominal <= kLongLine) {
-      lengthTable.emplace(extra);
-      if (!lengthTable->exact) return std::nullopt;
-      stage.emplace(*table, state, &*lengthTable);
+    if (nominal <= kStagedVariable) {
+      // Pick(N - 4) = k gives a line of 5 + k characters: the next line's length draw
+      // comes 6 + k draws after this one.
+      std::string steps(lengths, '\0');
+      for (std::uint32_t k = 0; k < lengths; ++k) steps[k] = static_cast<char>(6 + k);
+      stepTable.emplace(steps);
+      if (!stepTable->exact) return std::nullopt;
+      stage.emplace(*table, state, &*stepTable);
     }
     written = FillBlocks(file, maxLine, count, [&](char* out, std::size_t size, std::int64_t& left) {
       char* at = out;
@@ -174,18 +179,20 @@ std::optional<bool> WriteLinesFast(const CGenerationSettings& s, const CCharacte
       if (stage) {
         while (left > 0 && at <= last) {
           stage->Ensure(nominal + 1);
-          // Locals only: the loop is bound by reading one length after another.
-          const char* chars = stage->Chars();
-          const unsigned char* codes = stage->Lengths();
-          const std::size_t ready = stage->Available() - nominal;  // a whole line from any p below
-          std::size_t p = 0;
-          for (; left > 0 && at <= last && p < ready; --left) {
-            const std::size_t length = 5 + codes[p];
-            CopyShort(at, chars + p + 1, length);
-            EndLine(at + length);
-            at += length + 2;
-            p += length + 1;
+          // Locals only: the loop is bound by reading one step after another.
+          const unsigned char* const steps = stage->Seconds();
+          const unsigned char* const end = steps + stage->Available() - nominal;  // whole lines below
+          const unsigned char* step = steps;
+          const char* chars = stage->Chars() + 1;
+          for (; left > 0 && at <= last && step < end; --left) {
+            const std::size_t n = *step;  // the line is n - 1 long
+            CopyShort(at, chars, n - 1);
+            EndLine(at + n - 1);
+            at += n + 1;
+            chars += n;
+            step += n;
           }
+          const auto p = static_cast<std::size_t>(step - steps);
           stage->Take(p);
         }
       } else {
