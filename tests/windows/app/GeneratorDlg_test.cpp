@@ -266,6 +266,18 @@ TEST_F(ModalMainWindowTest, CloseWithAnOverlongTextWarnsAndStaysOpenWhileCancell
   EXPECT_FALSE(IsWindow(window));
 }
 
+TEST_F(ModalMainWindowTest, AltNMovesTheFocusToTheCount) {
+  HWND focus = nullptr;
+  HWND count = nullptr;
+  RunModalSteps(dialog, {[](HWND) { PostMessageA(GetFocus(), WM_SYSCHAR, 'n', 1 << 29); },
+                         [&](HWND hwnd) {
+                           focus = GetFocus();
+                           count = GetDlgItem(hwnd, IDC_COUNT);
+                           dialog.EndDialog(IDCANCEL);
+                         }});
+  EXPECT_EQ(focus, count);
+}
+
 TEST_F(ModalMainWindowTest, CancellingPathsEndWithTwoWithoutAPull) {
   const UINT ways[] = {WM_SYSCOMMAND, WM_COMMAND};  // close box / Alt+F4, and Main > Exit
   for (UINT way : ways) {

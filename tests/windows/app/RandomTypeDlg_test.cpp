@@ -70,8 +70,8 @@ TEST_F(RandomPageTest, BothPagesStoreWhicheverTabIsSelected) {
 
 TEST_F(RandomPageTest, AStoreAfterAFailedPullStoresWhatTheFieldsHold) {
   TypeOver(randomItem(IDC_LENGTH), "30");
-  // A pasted non-number: the change handler warns and writes 30 back; set it again silently
-  // the way a paste with the lockout would not, to see the store's own pull.
+  // Put a non-number into the edit without the change handler (which would write 30 back),
+  // so that the store's own pull meets it.
   {
     CExchangeLockout quiet(randomPage());
     SetWindowTextA(randomItem(IDC_LENGTH), "x");
