@@ -81,6 +81,64 @@ void EndLine(char* at) {
   at[1] = '\n';
 }
 
+// Variable-length lines from staged draws: steps[p] is the distance from the length draw
+// at p to the next one, and the line is the steps[p] - 1 characters chars[p + 1] on.
+// Where each line starts depends on every line before it, so one walk from line to line
+// is bound by reading one step after another. Two walks run at once where they can: one
+// from the first line, one from a guess half-way into a side buffer; once the first
+// lands on a line start the second found, the rest of the second's lines are right.
+class CVariableLines {
+ public:
+  // Makes the lines whose length draws lie below `ready`, from draw 0, while `left` lasts
+  // and each line starts at or before `last`. Returns the draws used.
+  std::size_t Make(const unsigned char* steps, const char* chars, std::size_t ready, char*& at, const char* last,
+                   std::int64_t& left) {
+    std::size_t p = 0, guess = 0, guessed = 0;
+    // Both walks only with room and count for every line below `ready` (each line takes
+    // at least 6 draws and N + 3 bytes at most).
+    if (ready >= 64 && left > static_cast<std::int64_t>(ready) && last - at >= static_cast<std::ptrdiff_t>(2 * ready)) {
+      const std::size_t half = ready / 2;
+      char* side = side_.data();
+      for (guess = half; p < half && guess < ready; --left) {
+        at += Line(steps, chars, p, at);
+        p += steps[p];
+        starts_[guessed] = guess;
+        offsets_[guessed++] = static_cast<std::size_t>(side - side_.data());
+        side += Line(steps, chars, guess, side);
+        guess += steps[guess];
+      }
+      offsets_[guessed] = static_cast<std::size_t>(side - side_.data());
+    }
+    for (std::size_t j = 0; p < ready && left > 0 && at <= last;) {
+      while (j < guessed && starts_[j] < p) ++j;
+      if (j < guessed && starts_[j] == p) {  // on the guessed track: the rest of its lines are right
+        std::memcpy(at, side_.data() + offsets_[j], offsets_[guessed] - offsets_[j]);
+        at += offsets_[guessed] - offsets_[j];
+        left -= static_cast<std::int64_t>(guessed - j);
+        p = guess;
+        guessed = 0;
+        continue;
+      }
+      at += Line(steps, chars, p, at);
+      p += steps[p];
+      --left;
+    }
+    return p;
+  }
+
+ private:
+  static std::size_t Line(const unsigned char* steps, const char* chars, std::size_t p, char* out) {
+    const std::size_t n = steps[p];
+    CopyShort(out, chars + p + 1, n - 1);
+    EndLine(out + n - 1);
+    return n + 1;
+  }
+
+  std::vector<char> side_ = std::vector<char>(2 * kStaged + 64);
+  std::vector<std::size_t> starts_ = std::vector<std::size_t>(kStaged / 6 + 2);
+  std::vector<std::size_t> offsets_ = std::vector<std::size_t>(kStaged / 6 + 3);  // and the end
+};
+
 // Hands the file's free blocks to `make`, which fills whole lines of at most `maxLine`
 // bytes into them while `left` lasts, and returns the bytes it made. False when a write
 // fails.
@@ -173,26 +231,15 @@ std::optional<bool> WriteLinesFast(const CGenerationSettings& s, const CCharacte
       if (!stepTable->exact) return std::nullopt;
       stage.emplace(*table, state, &*stepTable);
     }
+    CVariableLines lines;
     written = FillBlocks(file, maxLine, count, [&](char* out, std::size_t size, std::int64_t& left) {
       char* at = out;
       char* const last = out + size - maxLine;  // the last place where any line fits
       if (stage) {
         while (left > 0 && at <= last) {
           stage->Ensure(nominal + 1);
-          // Locals only: the loop is bound by reading one step after another.
-          const unsigned char* const steps = stage->Seconds();
-          const unsigned char* const end = steps + stage->Available() - nominal;  // whole lines below
-          const unsigned char* step = steps;
-          const char* chars = stage->Chars() + 1;
-          for (; left > 0 && at <= last && step < end; --left) {
-            const std::size_t n = *step;  // the line is n - 1 long
-            CopyShort(at, chars, n - 1);
-            EndLine(at + n - 1);
-            at += n + 1;
-            chars += n;
-            step += n;
-          }
-          const auto p = static_cast<std::size_t>(step - steps);
+          const std::size_t ready = stage->Available() - nominal;  // whole lines from below here
+          const std::size_t p = lines.Make(stage->Seconds(), stage->Chars(), ready, at, last, left);
           stage->Take(p);
         }
       } else {
