@@ -82,6 +82,37 @@ TEST_F(MainWindowTest, FrameIconSystemMenuAndPlacement) {
   EXPECT_EQ(origin.y, 30);
 }
 
+// Messages sent to windows of this thread, seen by a hook.
+std::vector<std::pair<HWND, UINT>> sentMessages;
+LRESULT CALLBACK RecordSent(int code, WPARAM wParam, LPARAM lParam) {
+  const auto* info = reinterpret_cast<const CWPSTRUCT*>(lParam);
+  if (code == HC_ACTION) sentMessages.emplace_back(info->hwnd, info->message);
+  return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+TEST_F(MainWindowTest, PaintsItsIconWhileMinimised) {
+  auto erasedAsIcon = [&] {
+    for (const auto& [window, message] : sentMessages) {
+      if (window == hwnd() && message == WM_ICONERASEBKGND) return true;
+    }
+    return false;
+  };
+  HHOOK hook = SetWindowsHookExA(WH_CALLWNDPROC, &RecordSent, nullptr, GetCurrentThreadId());
+  ASSERT_NE(hook, nullptr);
+  sentMessages.clear();
+  RedrawWindow(hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+  const bool erasedWhileRestored = erasedAsIcon();
+  // Wine does not paint a minimised window on its own; ask as Windows would.
+  ShowWindow(hwnd(), SW_MINIMIZE);
+  sentMessages.clear();
+  SendMessageA(hwnd(), WM_PAINT, 0, 0);
+  const bool erasedWhileMinimised = erasedAsIcon();
+  UnhookWindowsHookEx(hook);
+  EXPECT_FALSE(erasedWhileRestored);
+  ASSERT_TRUE(IsIconic(hwnd()));
+  EXPECT_TRUE(erasedWhileMinimised);
+}
+
 TEST_F(MainWindowTest, IncludeAndExcludeRowsFollowTheirCheckBoxes) {
   Click(item(IDC_USE_INCLUDE));
   EXPECT_EQ(dialog.useInclude, 1);
