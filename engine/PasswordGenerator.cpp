@@ -71,9 +71,13 @@ class CDrawStage {
   std::unique_ptr<char[]> lengths_;
 };
 
-// Up to 15 bytes beyond n are read and written.
+// Copies in 16-byte pieces: up to 15 bytes beyond n (and 16 for n = 0) are read and written.
 void CopyShort(char* out, const char* in, std::size_t n) {
-  for (std::size_t k = 0; k < n; k += 16) std::memcpy(out + k, in + k, 16);
+  std::size_t k = 0;
+  do {
+    std::memcpy(out + k, in + k, 16);
+    k += 16;
+  } while (k < n);
 }
 
 void EndLine(char* at) {
@@ -100,12 +104,13 @@ class CVariableLines {
       const std::size_t half = ready / 2;
       char* side = side_.data();
       for (guess = half; p < half && guess < ready; --left) {
-        at += Line(steps, chars, p, at);
-        p += steps[p];
+        const std::size_t n = steps[p], m = steps[guess];
+        at += Line(chars + p, n, at);
+        p += n;
         starts_[guessed] = guess;
         offsets_[guessed++] = static_cast<std::size_t>(side - side_.data());
-        side += Line(steps, chars, guess, side);
-        guess += steps[guess];
+        side += Line(chars + guess, m, side);
+        guess += m;
       }
       offsets_[guessed] = static_cast<std::size_t>(side - side_.data());
     }
@@ -119,17 +124,18 @@ class CVariableLines {
         guessed = 0;
         continue;
       }
-      at += Line(steps, chars, p, at);
-      p += steps[p];
+      const std::size_t n = steps[p];
+      at += Line(chars + p, n, at);
+      p += n;
       --left;
     }
     return p;
   }
 
  private:
-  static std::size_t Line(const unsigned char* steps, const char* chars, std::size_t p, char* out) {
-    const std::size_t n = steps[p];
-    CopyShort(out, chars + p + 1, n - 1);
+  // The line whose length draw is at `draw`, n draws before the next: its bytes.
+  static std::size_t Line(const char* draw, std::size_t n, char* out) {
+    CopyShort(out, draw + 1, n - 1);
     EndLine(out + n - 1);
     return n + 1;
   }
