@@ -31,9 +31,9 @@ constexpr std::size_t kStagedVariable = 249;
 class CDrawStage {
  public:
   CDrawStage(const CFillTable& table, std::uint32_t state, const CFillTable* second = nullptr)
-      : table_(table), lengthTable_(second), base_(state), next_(state) {
+      : table_(table), secondTable_(second), base_(state), next_(state) {
     for (std::size_t k = 1; k < jumps_.size(); ++k) jumps_[k] = jumps_[k - 1].Then(CJump::Of(1));
-    if (second) lengths_ = std::make_unique<char[]>(kStaged);
+    if (second) seconds_ = std::make_unique<char[]>(kStaged);
   }
 
   // Makes sure that at least `need` draws are ready. REQUIRES: need <= kStaged.
@@ -42,10 +42,10 @@ class CDrawStage {
     const std::size_t keep = Available();
     base_ = State();
     std::memmove(chars_.get(), Chars(), keep);
-    if (lengthTable_) {
-      std::memmove(lengths_.get(), lengths_.get() + cursor_, keep);
+    if (secondTable_) {
+      std::memmove(seconds_.get(), seconds_.get() + cursor_, keep);
       std::uint32_t same = next_;
-      FillChars(*lengthTable_, same, lengths_.get() + keep, kStaged - keep);
+      FillChars(*secondTable_, same, seconds_.get() + keep, kStaged - keep);
     }
     cursor_ = 0;
     FillChars(table_, next_, chars_.get() + keep, kStaged - keep);
@@ -55,20 +55,20 @@ class CDrawStage {
   // The ready draws' characters, followed by 32 readable bytes.
   const char* Chars() const { return chars_.get() + cursor_; }
   // The ready draws mapped by the second table.
-  const unsigned char* Seconds() const { return reinterpret_cast<const unsigned char*>(lengths_.get()) + cursor_; }
+  const unsigned char* Seconds() const { return reinterpret_cast<const unsigned char*>(seconds_.get()) + cursor_; }
   void Take(std::size_t n) { cursor_ += n; }
   std::uint32_t State() const { return jumps_[cursor_].Apply(base_); }
 
  private:
   const CFillTable& table_;
-  const CFillTable* lengthTable_;
+  const CFillTable* secondTable_;
   std::uint32_t base_;  // the state before chars_[0]
   std::uint32_t next_;  // the state after the last draw made
   std::size_t filled_ = 0;
   std::size_t cursor_ = 0;
   std::vector<CJump> jumps_ = std::vector<CJump>(kStaged + 1);
   std::unique_ptr<char[]> chars_ = std::make_unique<char[]>(kStaged + 32);
-  std::unique_ptr<char[]> lengths_;
+  std::unique_ptr<char[]> seconds_;
 };
 
 // Copies in 16-byte pieces: up to 15 bytes beyond n (and 16 for n = 0) are read and written.
@@ -98,8 +98,8 @@ class CVariableLines {
   std::size_t Make(const unsigned char* steps, const char* chars, std::size_t ready, char*& at, const char* last,
                    std::int64_t& left) {
     std::size_t p = 0, guess = 0, guessed = 0;
-    // Both walks only with room and count for every line below `ready` (each line takes
-    // at least 6 draws and N + 3 bytes at most).
+    // Both walks only with room and count for every line below `ready`: a line takes at
+    // least 6 draws and one byte more than its draws, and the last ends by ready + N.
     if (ready >= 64 && left > static_cast<std::int64_t>(ready) && last - at >= static_cast<std::ptrdiff_t>(2 * ready)) {
       const std::size_t half = ready / 2;
       char* side = side_.data();
