@@ -13,6 +13,12 @@ ExchangeEntry ExchangeEntry::Attach(int control, CWindowRef& wrapper) {
   return e;
 }
 
+ExchangeEntry ExchangeEntry::Subclass(int control, CWnd& window) {
+  ExchangeEntry e{control, ExchangeKind::Subclass, {}, 0, 0};
+  e.field.window = &window;
+  return e;
+}
+
 ExchangeEntry ExchangeEntry::CheckBox(int control, std::int32_t& state) {
   ExchangeEntry e{control, ExchangeKind::CheckBox, {}, 0, 0};
   e.field.number = &state;
@@ -85,6 +91,9 @@ bool PullEntry(HWND control, const ExchangeEntry& entry) {
     case ExchangeKind::Attach:
       if (!entry.field.wrapper->IsAttached()) entry.field.wrapper->Attach(control);
       return true;
+    case ExchangeKind::Subclass:
+      if (!entry.field.window->IsAttached()) entry.field.window->SubclassWindow(control);
+      return true;
     case ExchangeKind::CheckBox:
       *entry.field.number = static_cast<std::int32_t>(SendMessageA(control, BM_GETCHECK, 0, 0));
       return true;
@@ -108,6 +117,9 @@ void PushEntry(HWND control, const ExchangeEntry& entry) {
   switch (entry.kind) {
     case ExchangeKind::Attach:
       if (!entry.field.wrapper->IsAttached()) entry.field.wrapper->Attach(control);
+      break;
+    case ExchangeKind::Subclass:
+      if (!entry.field.window->IsAttached()) entry.field.window->SubclassWindow(control);
       break;
     case ExchangeKind::CheckBox:
       SendMessageA(control, BM_SETCHECK, static_cast<WPARAM>(*entry.field.number), 0);

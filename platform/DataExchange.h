@@ -15,6 +15,7 @@
 
 enum class ExchangeKind : std::uint8_t {
   Attach,    // binds a wrapper field to its control on the first exchange
+  Subclass,  // attaches a window object of ours to its control on the first exchange
   CheckBox,  // 32-bit check state
   Text,      // byte string with a maximum length (also the edit box's input limit)
   Number,    // 32-bit signed number with a range, written and read as "%d"
@@ -23,6 +24,9 @@ enum class ExchangeKind : std::uint8_t {
 // One mapping entry. Built with the factories below; refers to the field, never owns it.
 struct ExchangeEntry {
   static ExchangeEntry Attach(int control, CWindowRef& wrapper);
+  // The object's attach steps (OnAttach) run, and from then on it receives the control's
+  // messages and those its parent reflects to it.
+  static ExchangeEntry Subclass(int control, CWnd& window);
   static ExchangeEntry CheckBox(int control, std::int32_t& state);
   static ExchangeEntry Text(int control, std::string& text, std::int32_t maxChars);
   static ExchangeEntry Number(int control, std::int32_t& value, std::int32_t lo, std::int32_t hi);
@@ -31,6 +35,7 @@ struct ExchangeEntry {
   ExchangeKind kind;
   union {
     CWindowRef* wrapper;
+    CWnd* window;          // Subclass
     std::int32_t* number;  // CheckBox and Number
     std::string* text;
   } field;

@@ -1,0 +1,177 @@
+// CLinkLabel: attach steps, colours and font, cursor, click, tooltip relay and fitting.
+#include "links/LinkLabel.h"
+
+#include <shellapi.h>
+
+#include "links/OpenURL.h"
+#include "platform/Services.h"
+
+constexpr MessageEntry CLinkLabel::kMessages[] = {
+    // Only the single click opens: STN_DBLCLK is left alone, so a double-click opens once.
+    {Reflected(WM_COMMAND), STN_CLICKED, 0, On<&CLinkLabel::OnClicked>},
+    {Reflected(WM_CTLCOLORSTATIC), 0, 0, On<&CLinkLabel::CtlColor>},
+    {WM_SETCURSOR, 0, 0, On<&CLinkLabel::OnSetCursor>},
+};
+
+MessageTable CLinkLabel::GetMessageTable() const { return kMessages; }
+
+CLinkLabel::~CLinkLabel() {
+  underlinedFont_.Delete();
+  toolTip_.DestroyTip();
+  url_.clear();
+}
+
+void CLinkLabel::OnAttach() {
+  // Without SS_NOTIFY a static lets the mouse through to its parent and reports no clicks.
+  ModifyStyle(0, SS_NOTIFY);
+  if (url_.empty()) url_ = GetText();
+  if (GetText().empty()) SetText(url_);
+  FitToText();
+  linkCursor_ = LoadCursorA(nullptr, IDC_ARROW);
+
+  RECT client{};
+  GetClientRect(m_hWnd, &client);
+  if (toolTip_.Create(m_hWnd)) toolTip_.AddTool(m_hWnd, 1, client, url_);
+}
+
+void CLinkLabel::SetURL(const std::string& url) {
+  url_ = url;
+  if (!IsAttached()) return;  // attaching fits the control and makes the tooltip later
+  FitToText();
+  toolTip_.UpdateTipText(m_hWnd, 1, url_);
+}
+
+void CLinkLabel::SetUnderline(bool underline) {
+  underline_ = underline;
+  Invalidate(true);
+}
+
+bool CLinkLabel::PreTranslateMessage(MSG& msg) {
+  if (toolTip_.IsAttached()) toolTip_.RelayEvent(msg);
+  return CStatic::PreTranslateMessage(msg);
+}
+
+bool CLinkLabel::OnSetCursor(WPARAM, LPARAM, LRESULT& result) {
+  SetCursor(linkCursor_);
+  result = TRUE;
+  return true;
+}
+
+bool CLinkLabel::CtlColor(WPARAM wParam, LPARAM, LRESULT& result) {
+  HDC dc = reinterpret_cast<HDC>(wParam);
+  SetTextColor(dc, visited_ ? visitedColour_ : linkColour_);
+  if (underline_) {
+    if (!underlinedFont_.IsCreated()) {
+      // A control without a font of its own draws in the default GUI font.
+      HFONT font = reinterpret_cast<HFONT>(Send(WM_GETFONT));
+      if (font == nullptr) font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+      LOGFONTA description{};
+      if (GetObjectA(font, sizeof(description), &description) != 0) {
+        description.lfUnderline = 1;
+        underlinedFont_.Create(description);
+      }
+    }
+    if (underlinedFont_.IsCreated()) SelectObject(dc, underlinedFont_.Get());
+  }
+  SetBkMode(dc, TRANSPARENT);
+  result = reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH));
+  return true;
+}
+
+void CLinkLabel::OnClicked() {
+  const int r = OpenURL(url_, SW_SHOW);
+  visited_ = r > 32;
+  if (!visited_) {
+    // No repaint here: a visited colour already on screen stays until the next paint.
+    Services().PlayBeep(MB_ICONEXCLAMATION);
+    ShowOpenError(r);
+    return;
+  }
+  Invalidate(true);
+}
+
+void CLinkLabel::FitToText() {
+  if (!fitToText_) return;
+  RECT rc{};
+  GetWindowRect(m_hWnd, &rc);
+  if (HWND parent = GetParent()) MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rc), 2);
+
+  // Measured in the context's default font, as the control's DC comes without its font.
+  const std::string text = GetText();
+  SIZE extent{};
+  if (HDC dc = GetDC(m_hWnd)) {
+    GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &extent);
+    ReleaseDC(m_hWnd, dc);
+  }
+
+  const DWORD style = Style();
+  if (style & SS_CENTERIMAGE) {
+    const LONG d = (rc.bottom - rc.top - extent.cy) / 2;
+    rc.top += d;
+    rc.bottom -= d;
+  } else {
+    rc.bottom = rc.top + extent.cy;
+  }
+  if (style & SS_CENTER) {
+    const LONG d = (rc.right - rc.left - extent.cx) / 2;
+    rc.left += d;
+    rc.right -= d;
+  } else if (style & SS_RIGHT) {
+    rc.left = rc.right - extent.cx;
+  } else {
+    rc.right = rc.left + extent.cx;
+  }
+  SetWindowPos(m_hWnd, nullptr, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top, SWP_NOZORDER);
+}
+
+std::string OpenErrorMessage(int code) {
+  const char* text = nullptr;
+  switch (static_cast<unsigned>(code)) {
+    case 0:
+      text = "The operating system is out\nof memory or resources.";
+      break;
+    case SE_ERR_FNF:
+      text = "The specified file was not found.";
+      break;
+    case SE_ERR_PNF:
+      text = "The specified path was not found.";
+      break;
+    case SE_ERR_ACCESSDENIED:
+      text = "The operating system denied\naccess to the specified file.";
+      break;
+    case SE_ERR_OOM:
+      text = "There was not enough memory to complete the operation.";
+      break;
+    case ERROR_BAD_FORMAT:
+      text = "The .EXE file is invalid\n(non-Win32 .EXE or error in .EXE image).";
+      break;
+    case SE_ERR_SHARE:
+      text = "A sharing violation occurred. ";
+      break;
+    case SE_ERR_ASSOCINCOMPLETE:
+      text = "The filename association is\nincomplete or invalid.";
+      break;
+    case SE_ERR_DDETIMEOUT:
+      text = "The DDE transaction could not\nbe completed because the request timed out.";
+      break;
+    case SE_ERR_DDEFAIL:
+      text = "The DDE transaction failed.";
+      break;
+    case SE_ERR_DDEBUSY:
+      text = "The DDE transaction could not\nbe completed because other DDE transactions\nwere being processed.";
+      break;
+    case SE_ERR_NOASSOC:
+      text = "There is no application associated\nwith the given filename extension.";
+      break;
+    case SE_ERR_DLLNOTFOUND:
+      text = "The specified dynamic-link library was not found.";
+      break;
+    default:
+      break;
+  }
+  std::string message = "Unable to open hyperlink:\n\n";
+  if (text != nullptr) return message + text;
+  return message + "Unknown Error (" + std::to_string(code) + ") occurred.";
+}
+
+void CLinkLabel::ShowOpenError(int code) { AppMessageBox(OpenErrorMessage(code), MB_OK | MB_ICONEXCLAMATION); }
