@@ -6,6 +6,24 @@
 #include "links/OpenURL.h"
 #include "platform/Services.h"
 
+namespace {
+// The DC that GetDC hands out for a window, released when the owner goes. Not copyable.
+class CWindowDC {
+ public:
+  explicit CWindowDC(HWND window) : window_(window), dc_(GetDC(window)) {}
+  ~CWindowDC() {
+    if (dc_ != nullptr) ReleaseDC(window_, dc_);
+  }
+  CWindowDC(const CWindowDC&) = delete;
+  CWindowDC& operator=(const CWindowDC&) = delete;
+  HDC Get() const { return dc_; }
+
+ private:
+  HWND window_;
+  HDC dc_;
+};
+}  // namespace
+
 constexpr MessageEntry CLinkLabel::kMessages[] = {
     // Only the single click opens: STN_DBLCLK is left alone, so a double-click opens once.
     {Reflected(WM_COMMAND), STN_CLICKED, 0, On<&CLinkLabel::OnClicked>},
@@ -99,9 +117,8 @@ void CLinkLabel::FitToText() {
   // Measured in the context's default font, as the control's DC comes without its font.
   const std::string text = GetText();
   SIZE extent{};
-  if (HDC dc = GetDC(m_hWnd)) {
-    GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &extent);
-    ReleaseDC(m_hWnd, dc);
+  if (const CWindowDC dc(m_hWnd); dc.Get() != nullptr) {
+    GetTextExtentPoint32A(dc.Get(), text.c_str(), static_cast<int>(text.size()), &extent);
   }
 
   const DWORD style = Style();
