@@ -50,6 +50,12 @@ constexpr MessageEntry CGeneratorDlg::kMessages[] = {
     // Commands (GeneratorCommands.cpp) go here: Generate 1016, Generate to file 1017, Save to
     // file 1004, To clipboard 1003, Add from file 1023 and 1025 (all BN_CLICKED), and the
     // Help menu's 32806, 32807, 32810 and 32772 (code 0).
+    {WM_COMMAND, BN_CLICKED, IDC_GENERATE, On<&CGeneratorDlg::OnGenerate>},
+    {WM_COMMAND, BN_CLICKED, IDC_GENERATE_TO_FILE, On<&CGeneratorDlg::OnGenerateToFile>},
+    {WM_COMMAND, BN_CLICKED, IDC_SAVE_TO_FILE, On<&CGeneratorDlg::OnSaveToFile>},
+    {WM_COMMAND, BN_CLICKED, IDC_TO_CLIPBOARD, On<&CGeneratorDlg::OnToClipboard>},
+    {WM_COMMAND, BN_CLICKED, IDC_ADD_INCLUDE, On<&CGeneratorDlg::OnAddIncludeFromFile>},
+    {WM_COMMAND, BN_CLICKED, IDC_ADD_EXCLUDE, On<&CGeneratorDlg::OnAddExcludeFromFile>},
     // Controls.
     {WM_COMMAND, BN_CLICKED, IDC_USE_INCLUDE, On<&CGeneratorDlg::OnIncludeClicked>},
     {WM_COMMAND, BN_CLICKED, IDC_USE_EXCLUDE, On<&CGeneratorDlg::OnExcludeClicked>},

@@ -73,6 +73,20 @@ class CGeneratorDlg : public CDialog {
   void OnCountChange();
   // The commands behind Generate, Generate to file, Save to file, To clipboard and Add from
   // file, and the Help menu's, are declared here and live in GeneratorCommands.cpp.
+  void OnGenerate();
+  void OnGenerateToFile();
+  void OnSaveToFile();
+  void OnToClipboard();
+  void OnAddIncludeFromFile();
+  void OnAddExcludeFromFile();
+  // Pulls the window and both pages (a failed pull has warned; the fields go on as they
+  // stand) and fills theSettings from them.
+  void FillSettings();
+  // Asks for the output file; ".txt" is appended when its last component has no full stop.
+  // Returns 0 with the path in outputPath, or -1 (outputPath empty) when the user cancelled.
+  int ChooseOutputFile(bool forSave);
+  // Asks for a charset file and appends its symbols to includeText or excludeText.
+  void AddSymbolsFromFile(bool exclude);
 
   static const MessageEntry kMessages[];
   const ExchangeEntry exchange_[11];
