@@ -9,6 +9,7 @@
 #include "app/NumberField.h"
 #include "engine/GenerationSettings.h"
 #include "engine/RandomSource.h"
+#include "links/WebCommands.h"
 #include "platform/WinApp.h"
 #include "resources/resource.h"
 
@@ -47,15 +48,19 @@ constexpr MessageEntry CGeneratorDlg::kMessages[] = {
     // Type pages.
     {WM_NOTIFY, static_cast<UINT>(TCN_SELCHANGE), IDC_TYPE_TAB, On<&CGeneratorDlg::OnTabSelChange>},
     {WM_NOTIFY, static_cast<UINT>(TCN_SELCHANGING), IDC_TYPE_TAB, On<&CGeneratorDlg::OnTabSelChanging>},
-    // Commands (GeneratorCommands.cpp) go here: Generate 1016, Generate to file 1017, Save to
-    // file 1004, To clipboard 1003, Add from file 1023 and 1025 (all BN_CLICKED), and the
-    // Help menu's 32806, 32807, 32810 and 32772 (code 0).
+    // Commands (GeneratorCommands.cpp): Generate 1016, Generate to file 1017, Save to file
+    // 1004, To clipboard 1003, Add from file 1023 and 1025 (all BN_CLICKED).
     {WM_COMMAND, BN_CLICKED, IDC_GENERATE, On<&CGeneratorDlg::OnGenerate>},
     {WM_COMMAND, BN_CLICKED, IDC_GENERATE_TO_FILE, On<&CGeneratorDlg::OnGenerateToFile>},
     {WM_COMMAND, BN_CLICKED, IDC_SAVE_TO_FILE, On<&CGeneratorDlg::OnSaveToFile>},
     {WM_COMMAND, BN_CLICKED, IDC_TO_CLIPBOARD, On<&CGeneratorDlg::OnToClipboard>},
     {WM_COMMAND, BN_CLICKED, IDC_ADD_INCLUDE, On<&CGeneratorDlg::OnAddIncludeFromFile>},
     {WM_COMMAND, BN_CLICKED, IDC_ADD_EXCLUDE, On<&CGeneratorDlg::OnAddExcludeFromFile>},
+    // Help menu (code 0).
+    {WM_COMMAND, 0, IDM_HOME_PAGE, On<&CGeneratorDlg::OnHomePage>},
+    {WM_COMMAND, 0, IDM_DOWNLOAD, On<&CGeneratorDlg::OnDownloadPage>},
+    {WM_COMMAND, 0, IDM_FEEDBACK, On<&CGeneratorDlg::OnSendFeedback>},
+    {WM_COMMAND, 0, IDM_ABOUT, On<&CGeneratorDlg::OnAboutBox>},
     // Controls.
     {WM_COMMAND, BN_CLICKED, IDC_USE_INCLUDE, On<&CGeneratorDlg::OnIncludeClicked>},
     {WM_COMMAND, BN_CLICKED, IDC_USE_EXCLUDE, On<&CGeneratorDlg::OnExcludeClicked>},
@@ -147,8 +152,14 @@ bool CGeneratorDlg::OnSysCommand(WPARAM wParam, LPARAM, LRESULT& result) {
   return true;
 }
 
-// The About box comes with the links; until then its commands do nothing.
-void CGeneratorDlg::OnAboutBox() {}
+// A new About box for each run; the web commands report nothing, whatever the result.
+void CGeneratorDlg::OnAboutBox() { ShowAboutBox(); }
+
+void CGeneratorDlg::OnHomePage() { OpenHomePage(); }
+
+void CGeneratorDlg::OnDownloadPage() { OpenDownloadPage(); }
+
+void CGeneratorDlg::OnSendFeedback() { SendFeedback(); }
 
 bool CGeneratorDlg::OnPaint(WPARAM, LPARAM, LRESULT& result) {
   if (!IsIconic(m_hWnd)) return false;

@@ -61,6 +61,10 @@ class CGeneratorDlg : public CDialog {
   void OnDestroy();
   void OnExit();
   void OnAboutBox();
+  // Help menu: the three web targets.
+  void OnHomePage();
+  void OnDownloadPage();
+  void OnSendFeedback();
   // Type pages.
   void OnTabSelChanging(NMHDR* notification, LRESULT* result);
   void OnTabSelChange(NMHDR* notification, LRESULT* result);
@@ -72,7 +76,7 @@ class CGeneratorDlg : public CDialog {
   void OnCountDeltaPos(NMHDR* notification, LRESULT* result);
   void OnCountChange();
   // The commands behind Generate, Generate to file, Save to file, To clipboard and Add from
-  // file, and the Help menu's, are declared here and live in GeneratorCommands.cpp.
+  // file are declared here and live in GeneratorCommands.cpp.
   void OnGenerate();
   void OnGenerateToFile();
   void OnSaveToFile();
