@@ -34,6 +34,11 @@ constexpr MessageEntry CLinkLabel::kMessages[] = {
 MessageTable CLinkLabel::GetMessageTable() const { return kMessages; }
 
 CLinkLabel::~CLinkLabel() {
+  // A control that outlives its label gets its own font back before the underlined one goes.
+  if (underlinedFont_.IsCreated() && IsAttached() && IsWindow(m_hWnd) &&
+      reinterpret_cast<HFONT>(Send(WM_GETFONT)) == underlinedFont_.Get()) {
+    Send(WM_SETFONT, reinterpret_cast<WPARAM>(plainFont_), FALSE);
+  }
   underlinedFont_.Delete();
   toolTip_.DestroyTip();
   url_.clear();
@@ -78,18 +83,29 @@ bool CLinkLabel::OnSetCursor(WPARAM, LPARAM, LRESULT& result) {
 bool CLinkLabel::CtlColor(WPARAM wParam, LPARAM, LRESULT& result) {
   HDC dc = reinterpret_cast<HDC>(wParam);
   SetTextColor(dc, visited_ ? visitedColour_ : linkColour_);
+  HFONT own = reinterpret_cast<HFONT>(Send(WM_GETFONT));
   if (underline_) {
     if (!underlinedFont_.IsCreated()) {
       // A control without a font of its own draws in the default GUI font.
-      HFONT font = reinterpret_cast<HFONT>(Send(WM_GETFONT));
-      if (font == nullptr) font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+      HFONT font = own != nullptr ? own : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
       LOGFONTA description{};
       if (GetObjectA(font, sizeof(description), &description) != 0) {
         description.lfUnderline = 1;
         underlinedFont_.Create(description);
       }
     }
-    if (underlinedFont_.IsCreated()) SelectObject(dc, underlinedFont_.Get());
+    if (underlinedFont_.IsCreated()) {
+      SelectObject(dc, underlinedFont_.Get());
+      // Observed under Wine: the static selects its own font into the DC after this request,
+      // so the font chosen here alone never shows. It draws with the underlined font once that
+      // is its own; its previous font comes back when the underline goes or the label does.
+      if (own != underlinedFont_.Get()) {
+        plainFont_ = own;
+        Send(WM_SETFONT, reinterpret_cast<WPARAM>(underlinedFont_.Get()), FALSE);
+      }
+    }
+  } else if (underlinedFont_.IsCreated() && own == underlinedFont_.Get()) {
+    Send(WM_SETFONT, reinterpret_cast<WPARAM>(plainFont_), FALSE);
   }
   SetBkMode(dc, TRANSPARENT);
   result = reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH));

@@ -63,7 +63,8 @@ class CLinkLabel : public CStatic {
   bool underline_ = true;
   bool fitToText_ = true;
   std::string url_;
-  CFont underlinedFont_;  // made once, from the control's own font
+  CFont underlinedFont_;       // made once, from the control's own font
+  HFONT plainFont_ = nullptr;  // the control's font before it drew underlined; not owned
   HCURSOR linkCursor_ = nullptr;
   CToolTipCtrl toolTip_;
 };

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <shellapi.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -157,8 +158,8 @@ TEST_F(LinkLabelTest, FitToTextFollowsTheAlignmentWithTruncatingHalves) {
 
 TEST_F(LinkLabelTest, ColourRequestAnswersTransparentWithTheUnderlinedFontMadeOnce) {
   HWND control = host.AddStatic(kText, SS_LEFT, 10, 10, 200, 20);
-  CLinkLabel label;
-  ASSERT_TRUE(label.SubclassWindow(control));
+  auto label = std::make_unique<CLinkLabel>();
+  ASSERT_TRUE(label->SubclassWindow(control));
   HDC dc = CreateCompatibleDC(nullptr);
   auto request = [&] {
     return reinterpret_cast<HBRUSH>(
@@ -168,7 +169,7 @@ TEST_F(LinkLabelTest, ColourRequestAnswersTransparentWithTheUnderlinedFontMadeOn
   EXPECT_EQ(request(), GetStockObject(NULL_BRUSH));
   EXPECT_EQ(GetTextColor(dc), RGB(0, 0, 238));
   EXPECT_EQ(GetBkMode(dc), TRANSPARENT);
-  HFONT underlined = label.UnderlinedFont();
+  HFONT underlined = label->UnderlinedFont();
   ASSERT_NE(underlined, nullptr);
   EXPECT_EQ(GetCurrentObject(dc, OBJ_FONT), underlined);
   LOGFONTA made{}, own{};
@@ -177,15 +178,19 @@ TEST_F(LinkLabelTest, ColourRequestAnswersTransparentWithTheUnderlinedFontMadeOn
   EXPECT_EQ(made.lfUnderline, 1);
   EXPECT_STREQ(made.lfFaceName, own.lfFaceName);
   EXPECT_EQ(made.lfHeight, own.lfHeight);
+  // The static draws with its own font, so the underlined one becomes its own.
+  const LRESULT plainFont = SendMessageA(host.hwnd(), WM_GETFONT, 0, 0);
+  EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0)), underlined);
 
   // Without the underline no font is selected; switched on again, the same font returns.
-  label.SetUnderline(false);
+  label->SetUnderline(false);
   HGDIOBJ plain = SelectObject(dc, GetStockObject(SYSTEM_FONT));
   request();
   EXPECT_EQ(GetCurrentObject(dc, OBJ_FONT), GetStockObject(SYSTEM_FONT));
-  label.SetUnderline(true);
+  EXPECT_EQ(SendMessageA(control, WM_GETFONT, 0, 0), plainFont);
+  label->SetUnderline(true);
   request();
-  EXPECT_EQ(label.UnderlinedFont(), underlined);
+  EXPECT_EQ(label->UnderlinedFont(), underlined);
   EXPECT_EQ(GetCurrentObject(dc, OBJ_FONT), underlined);
   SelectObject(dc, plain);
 
@@ -194,6 +199,10 @@ TEST_F(LinkLabelTest, ColourRequestAnswersTransparentWithTheUnderlinedFontMadeOn
   EXPECT_EQ(GetTextColor(dc), RGB(85, 26, 139));
   SelectObject(dc, GetStockObject(SYSTEM_FONT));
   DeleteDC(dc);
+
+  // A control that outlives its label draws with its own font again.
+  label.reset();
+  EXPECT_EQ(SendMessageA(control, WM_GETFONT, 0, 0), plainFont);
 }
 
 TEST_F(LinkLabelTest, ControlWithoutFontUnderlinesTheDefaultGuiFont) {
