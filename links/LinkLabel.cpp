@@ -66,7 +66,7 @@ void CLinkLabel::SetURL(const std::string& url) {
 
 void CLinkLabel::SetUnderline(bool underline) {
   underline_ = underline;
-  Invalidate(true);
+  if (IsAttached()) Invalidate(true);  // a null window would invalidate every window
 }
 
 bool CLinkLabel::PreTranslateMessage(MSG& msg) {
