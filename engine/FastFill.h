@@ -26,11 +26,12 @@ enum class FillPath { Sse2 = 0, Avx2 = 1, Avx512 = 2 };
 
 // The widest path this processor (and the limit below) allows.
 FillPath ActiveFillPath();
-// Tests: allows only paths up to `limit` (the processor still decides what it can run).
+// Tests and the bench: allows only paths up to `limit` (the processor still decides what
+// it can run).
 // Returns the path now in force.
 FillPath LimitFillPath(FillPath limit);
 
-// A pool of 1 to 255 characters prepared for vector lookup. Large: keep it on the heap.
+// A pool of 1 to 255 characters prepared for vector lookup.
 struct CFillTable {
   static constexpr std::size_t kMaxPool = 255;
 
