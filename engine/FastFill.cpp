@@ -66,6 +66,10 @@ std::int32_t ScaleOne(std::uint32_t r, float scale) {
   return static_cast<std::int32_t>(bits * scale);
 }
 
+// Each path has the same parts: Draws (the state bits as floats, shared by both tables),
+// Chars (one table's characters for them), Step (one step into one or two outputs),
+// Fill (a whole run, the tail through a buffer) and ForStates (tests).
+
 // --- SSE2: every x86-64 processor. Vector states and scaling, table lookup per byte.
 
 inline __m128i Sse2Mul(__m128i a, __m128i b) {
@@ -76,21 +80,29 @@ inline __m128i Sse2Mul(__m128i a, __m128i b) {
                             _mm_shuffle_epi32(odd, _MM_SHUFFLE(0, 0, 2, 0)));
 }
 
-inline __m128i Sse2Index(__m128i s, __m128 scale) {
-  const __m128 bits = _mm_cvtepi32_ps(_mm_and_si128(s, _mm_set1_epi32(kDrawBits)));
-  return _mm_cvttps_epi32(_mm_mul_ps(bits, scale));
+inline void Sse2Draws(const __m128i s[4], __m128 bits[4]) {
+  for (int i = 0; i < 4; ++i) bits[i] = _mm_cvtepi32_ps(_mm_and_si128(s[i], _mm_set1_epi32(kDrawBits)));
 }
 
-inline void Sse2Chars(const CFillTable& t, const __m128i s[4], char* out) {
+inline void Sse2Chars(const CFillTable& t, const __m128 bits[4], char* out) {
   const __m128 scale = _mm_set1_ps(t.scale);
-  const __m128i low = _mm_packs_epi32(Sse2Index(s[0], scale), Sse2Index(s[1], scale));
-  const __m128i high = _mm_packs_epi32(Sse2Index(s[2], scale), Sse2Index(s[3], scale));
-  unsigned char index[16];
-  _mm_storeu_si128(reinterpret_cast<__m128i*>(index), _mm_packus_epi16(low, high));
-  for (int k = 0; k < 16; ++k) out[k] = static_cast<char>(t.entries[index[k]]);
+  __m128i index[4];
+  for (int i = 0; i < 4; ++i) index[i] = _mm_cvttps_epi32(_mm_mul_ps(bits[i], scale));
+  unsigned char bytes[16];
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(bytes),
+                   _mm_packus_epi16(_mm_packs_epi32(index[0], index[1]), _mm_packs_epi32(index[2], index[3])));
+  for (int k = 0; k < 16; ++k) out[k] = static_cast<char>(t.entries[bytes[k]]);
 }
 
-void Sse2Fill(const CFillTable& t, std::uint32_t state, char* out, std::size_t n) {
+inline void Sse2Step(const CFillTable& t, const CFillTable* second, const __m128i s[4], char* out, char* out2) {
+  __m128 bits[4];
+  Sse2Draws(s, bits);
+  Sse2Chars(t, bits, out);
+  if (second) Sse2Chars(*second, bits, out2);
+}
+
+void Sse2Fill(const CFillTable& t, const CFillTable* second, std::uint32_t state, char* out, char* out2,
+              std::size_t n) {
   const auto first = FirstStates<4>(state);
   __m128i s[4];
   for (int i = 0; i < 4; ++i) s[i] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(&first[4 * i]));
@@ -99,13 +111,14 @@ void Sse2Fill(const CFillTable& t, std::uint32_t state, char* out, std::size_t n
   const __m128i add = _mm_set1_epi32(static_cast<int>(step.add));
   std::size_t done = 0;
   for (; done + 16 <= n; done += 16) {
-    Sse2Chars(t, s, out + done);
+    Sse2Step(t, second, s, out + done, out2 + done);
     for (auto& lane : s) lane = _mm_add_epi32(Sse2Mul(lane, mul), add);
   }
   if (done < n) {
-    char tail[16];
-    Sse2Chars(t, s, tail);
+    char tail[16], tail2[16];
+    Sse2Step(t, second, s, tail, tail2);
     std::memcpy(out + done, tail, n - done);
+    if (second) std::memcpy(out2 + done, tail2, n - done);
   }
 }
 
@@ -114,15 +127,14 @@ void Sse2ForStates(const CFillTable& t, const std::uint32_t* states, std::size_t
   __m128i s[4];
   for (int i = 0; i < 4; ++i) s[i] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(&lanes[4 * i]));
   char chars[16];
-  Sse2Chars(t, s, chars);
+  Sse2Step(t, nullptr, s, chars, nullptr);
   std::memcpy(out, chars, n);
 }
 
 // --- AVX2: 32 draws a step; lookup by pshufb over 16-entry chunks.
 
-KM_AVX2 inline __m256i Avx2Index(__m256i s, __m256 scale) {
-  const __m256 bits = _mm256_cvtepi32_ps(_mm256_and_si256(s, _mm256_set1_epi32(kDrawBits)));
-  return _mm256_cvttps_epi32(_mm256_mul_ps(bits, scale));
+KM_AVX2 inline void Avx2Draws(const __m256i s[4], __m256 bits[4]) {
+  for (int i = 0; i < 4; ++i) bits[i] = _mm256_cvtepi32_ps(_mm256_and_si256(s[i], _mm256_set1_epi32(kDrawBits)));
 }
 
 // Entries of indices 0..127 from `count` chunks (each telescoped on the one before).
@@ -138,24 +150,33 @@ KM_AVX2 inline __m256i Avx2LookupHalf(const unsigned char (*chunks)[32], int cou
   return result;
 }
 
-// kChunks is the table's chunk count: fixed per instance, so that the lookup unrolls.
+// kChunks is the table's chunk count when fixed per instance, so that the lookup unrolls;
+// 0 reads it from the table.
 template <int kChunks>
-KM_AVX2 inline __m256i Avx2Chars(const CFillTable& t, const __m256i s[4]) {
+KM_AVX2 inline __m256i Avx2Chars(const CFillTable& t, const __m256 bits[4]) {
   const __m256 scale = _mm256_set1_ps(t.scale);
-  const __m256i low = _mm256_packs_epi32(Avx2Index(s[0], scale), Avx2Index(s[1], scale));
-  const __m256i high = _mm256_packs_epi32(Avx2Index(s[2], scale), Avx2Index(s[3], scale));
-  const __m256i index = _mm256_packus_epi16(low, high);
-  if constexpr (kChunks <= 8) {
-    return Avx2LookupHalf(t.chunks, kChunks, index);
-  } else {
-    const __m256i below = Avx2LookupHalf(t.chunks, 8, index);
-    const __m256i above = Avx2LookupHalf(t.chunks + 8, kChunks - 8, _mm256_xor_si256(index, _mm256_set1_epi8(-128)));
-    return _mm256_blendv_epi8(below, above, index);  // by the top bit of each index
-  }
+  __m256i index[4];
+  for (int i = 0; i < 4; ++i) index[i] = _mm256_cvttps_epi32(_mm256_mul_ps(bits[i], scale));
+  const __m256i bytes =
+      _mm256_packus_epi16(_mm256_packs_epi32(index[0], index[1]), _mm256_packs_epi32(index[2], index[3]));
+  const int count = kChunks > 0 ? kChunks : t.chunkCount;
+  if (count <= 8) return Avx2LookupHalf(t.chunks, count, bytes);
+  const __m256i below = Avx2LookupHalf(t.chunks, 8, bytes);
+  const __m256i above = Avx2LookupHalf(t.chunks + 8, count - 8, _mm256_xor_si256(bytes, _mm256_set1_epi8(-128)));
+  return _mm256_blendv_epi8(below, above, bytes);  // by the top bit of each index
 }
 
 template <int kChunks>
-KM_AVX2 void Avx2Fill(const CFillTable& t, std::uint32_t state, char* out, std::size_t n) {
+KM_AVX2 inline void Avx2Step(const CFillTable& t, const CFillTable* second, const __m256i s[4], char* out, char* out2) {
+  __m256 bits[4];
+  Avx2Draws(s, bits);
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), Avx2Chars<kChunks>(t, bits));
+  if (second) _mm256_storeu_si256(reinterpret_cast<__m256i*>(out2), Avx2Chars<0>(*second, bits));
+}
+
+template <int kChunks>
+KM_AVX2 void Avx2Fill(const CFillTable& t, const CFillTable* second, std::uint32_t state, char* out, char* out2,
+                      std::size_t n) {
   const auto first = FirstStates<8>(state);
   __m256i s[4];
   for (int i = 0; i < 4; ++i) s[i] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(&first[8 * i]));
@@ -164,13 +185,14 @@ KM_AVX2 void Avx2Fill(const CFillTable& t, std::uint32_t state, char* out, std::
   const __m256i add = _mm256_set1_epi32(static_cast<int>(step.add));
   std::size_t done = 0;
   for (; done + 32 <= n; done += 32) {
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + done), Avx2Chars<kChunks>(t, s));
+    Avx2Step<kChunks>(t, second, s, out + done, out2 + done);
     for (auto& lane : s) lane = _mm256_add_epi32(_mm256_mullo_epi32(lane, mul), add);
   }
   if (done < n) {
-    char tail[32];
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(tail), Avx2Chars<kChunks>(t, s));
+    char tail[32], tail2[32];
+    Avx2Step<kChunks>(t, second, s, tail, tail2);
     std::memcpy(out + done, tail, n - done);
+    if (second) std::memcpy(out2 + done, tail2, n - done);
   }
 }
 
@@ -180,12 +202,12 @@ KM_AVX2 void Avx2ForStates(const CFillTable& t, const std::uint32_t* states, std
   __m256i s[4];
   for (int i = 0; i < 4; ++i) s[i] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(&lanes[8 * i]));
   char chars[32];
-  _mm256_storeu_si256(reinterpret_cast<__m256i*>(chars), Avx2Chars<kChunks>(t, s));
+  Avx2Step<kChunks>(t, nullptr, s, chars, nullptr);
   std::memcpy(out, chars, n);
 }
 
 // Both of the above for every chunk count, 1 to 16.
-using FillKernel = void (*)(const CFillTable&, std::uint32_t, char*, std::size_t);
+using FillKernel = void (*)(const CFillTable&, const CFillTable*, std::uint32_t, char*, char*, std::size_t);
 using StatesKernel = void (*)(const CFillTable&, const std::uint32_t*, std::size_t, char*);
 template <std::size_t... k>
 constexpr std::array<FillKernel, sizeof...(k)> Avx2Fills(std::index_sequence<k...>) {
@@ -201,26 +223,35 @@ constexpr auto kAvx2ForStates = Avx2StatesKernels(std::make_index_sequence<16>()
 // --- AVX-512 with byte permutes: 64 draws a step; a lookup of 64 or 128 entries is one
 // instruction.
 
-KM_AVX512 inline __m512i Avx512Index(__m512i s, __m512 scale) {
-  const __m512 bits = _mm512_cvtepi32_ps(_mm512_and_si512(s, _mm512_set1_epi32(kDrawBits)));
-  return _mm512_cvttps_epi32(_mm512_mul_ps(bits, scale));
+KM_AVX512 inline void Avx512Draws(const __m512i s[4], __m512 bits[4]) {
+  for (int i = 0; i < 4; ++i) bits[i] = _mm512_cvtepi32_ps(_mm512_and_si512(s[i], _mm512_set1_epi32(kDrawBits)));
 }
 
-KM_AVX512 inline __m512i Avx512Chars(const CFillTable& t, const __m512i s[4]) {
+KM_AVX512 inline __m512i Avx512Chars(const CFillTable& t, const __m512 bits[4]) {
   const __m512 scale = _mm512_set1_ps(t.scale);
-  const __m512i low = _mm512_packs_epi32(Avx512Index(s[0], scale), Avx512Index(s[1], scale));
-  const __m512i high = _mm512_packs_epi32(Avx512Index(s[2], scale), Avx512Index(s[3], scale));
-  const __m512i index = _mm512_packus_epi16(low, high);
+  __m512i index[4];
+  for (int i = 0; i < 4; ++i) index[i] = _mm512_cvttps_epi32(_mm512_mul_ps(bits[i], scale));
+  const __m512i bytes =
+      _mm512_packus_epi16(_mm512_packs_epi32(index[0], index[1]), _mm512_packs_epi32(index[2], index[3]));
   const __m512i t0 = _mm512_loadu_si512(t.entries);
-  if (t.chunkCount <= 4) return _mm512_permutexvar_epi8(index, t0);
-  const __m512i below = _mm512_permutex2var_epi8(t0, index, _mm512_loadu_si512(t.entries + 64));
+  if (t.chunkCount <= 4) return _mm512_permutexvar_epi8(bytes, t0);
+  const __m512i below = _mm512_permutex2var_epi8(t0, bytes, _mm512_loadu_si512(t.entries + 64));
   if (t.chunkCount <= 8) return below;
   const __m512i above =
-      _mm512_permutex2var_epi8(_mm512_loadu_si512(t.entries + 128), index, _mm512_loadu_si512(t.entries + 192));
-  return _mm512_mask_blend_epi8(_mm512_movepi8_mask(index), below, above);
+      _mm512_permutex2var_epi8(_mm512_loadu_si512(t.entries + 128), bytes, _mm512_loadu_si512(t.entries + 192));
+  return _mm512_mask_blend_epi8(_mm512_movepi8_mask(bytes), below, above);
 }
 
-KM_AVX512 void Avx512Fill(const CFillTable& t, std::uint32_t state, char* out, std::size_t n) {
+KM_AVX512 inline void Avx512Step(const CFillTable& t, const CFillTable* second, const __m512i s[4], char* out,
+                                 char* out2) {
+  __m512 bits[4];
+  Avx512Draws(s, bits);
+  _mm512_storeu_si512(out, Avx512Chars(t, bits));
+  if (second) _mm512_storeu_si512(out2, Avx512Chars(*second, bits));
+}
+
+KM_AVX512 void Avx512Fill(const CFillTable& t, const CFillTable* second, std::uint32_t state, char* out, char* out2,
+                          std::size_t n) {
   const auto first = FirstStates<16>(state);
   __m512i s[4];
   for (int i = 0; i < 4; ++i) s[i] = _mm512_loadu_si512(&first[16 * i]);
@@ -229,13 +260,14 @@ KM_AVX512 void Avx512Fill(const CFillTable& t, std::uint32_t state, char* out, s
   const __m512i add = _mm512_set1_epi32(static_cast<int>(step.add));
   std::size_t done = 0;
   for (; done + 64 <= n; done += 64) {
-    _mm512_storeu_si512(out + done, Avx512Chars(t, s));
+    Avx512Step(t, second, s, out + done, out2 + done);
     for (auto& lane : s) lane = _mm512_add_epi32(_mm512_mullo_epi32(lane, mul), add);
   }
   if (done < n) {
-    char tail[64];
-    _mm512_storeu_si512(tail, Avx512Chars(t, s));
+    char tail[64], tail2[64];
+    Avx512Step(t, second, s, tail, tail2);
     std::memcpy(out + done, tail, n - done);
+    if (second) std::memcpy(out2 + done, tail2, n - done);
   }
 }
 
@@ -244,8 +276,26 @@ KM_AVX512 void Avx512ForStates(const CFillTable& t, const std::uint32_t* states,
   __m512i s[4];
   for (int i = 0; i < 4; ++i) s[i] = _mm512_loadu_si512(&lanes[16 * i]);
   char chars[64];
-  _mm512_storeu_si512(chars, Avx512Chars(t, s));
+  Avx512Step(t, nullptr, s, chars, nullptr);
   std::memcpy(out, chars, n);
+}
+
+// One or two tables' characters for the next n draws on the active path.
+void Fill(const CFillTable& table, const CFillTable* second, std::uint32_t& state, char* out, char* out2,
+          std::size_t n) {
+  if (n == 0) return;
+  switch (ActiveFillPath()) {
+    case FillPath::Avx512:
+      Avx512Fill(table, second, state, out, out2, n);
+      break;
+    case FillPath::Avx2:
+      kAvx2Fills[table.chunkCount - 1](table, second, state, out, out2, n);
+      break;
+    case FillPath::Sse2:
+      Sse2Fill(table, second, state, out, out2, n);
+      break;
+  }
+  state = CJump::Of(n).Apply(state);
 }
 
 // --- Path choice.
@@ -307,19 +357,12 @@ CFillTable::CFillTable(std::string_view pool) {
 }
 
 void FillChars(const CFillTable& table, std::uint32_t& state, char* out, std::size_t n) {
-  if (n == 0) return;
-  switch (ActiveFillPath()) {
-    case FillPath::Avx512:
-      Avx512Fill(table, state, out, n);
-      break;
-    case FillPath::Avx2:
-      kAvx2Fills[table.chunkCount - 1](table, state, out, n);
-      break;
-    case FillPath::Sse2:
-      Sse2Fill(table, state, out, n);
-      break;
-  }
-  state = CJump::Of(n).Apply(state);
+  Fill(table, nullptr, state, out, nullptr, n);
+}
+
+void FillChars(const CFillTable& table, const CFillTable& second, std::uint32_t& state, char* out, char* out2,
+               std::size_t n) {
+  Fill(table, &second, state, out, out2, n);
 }
 
 void CharsForStates(FillPath path, const CFillTable& table, const std::uint32_t* states, std::size_t n, char* out) {

@@ -57,6 +57,10 @@ struct CFillTable {
 // Writes the pool characters of the next n draws to out[0, n) and advances `state` by n
 // draws, exactly as n calls of Pick(L) would.
 void FillChars(const CFillTable& table, std::uint32_t& state, char* out, std::size_t n);
+// The same, and the entries of `second` for the same draws to out2[0, n): two mappings
+// of one stream for the price of little more than one.
+void FillChars(const CFillTable& table, const CFillTable& second, std::uint32_t& state, char* out, char* out2,
+               std::size_t n);
 
 // Tests: the characters that `path` makes for the given states (each the state after a
 // draw), to check the scaling and lookup for every r. n may be any count.

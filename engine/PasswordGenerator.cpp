@@ -44,11 +44,11 @@ class CDrawStage {
     std::memmove(chars_.get(), Chars(), keep);
     if (secondTable_) {
       std::memmove(seconds_.get(), seconds_.get() + cursor_, keep);
-      std::uint32_t same = next_;
-      FillChars(*secondTable_, same, seconds_.get() + keep, kStaged - keep);
+      FillChars(table_, *secondTable_, next_, chars_.get() + keep, seconds_.get() + keep, kStaged - keep);
+    } else {
+      FillChars(table_, next_, chars_.get() + keep, kStaged - keep);
     }
     cursor_ = 0;
-    FillChars(table_, next_, chars_.get() + keep, kStaged - keep);
     filled_ = kStaged;
   }
   std::size_t Available() const { return filled_ - cursor_; }

@@ -167,18 +167,33 @@ TEST(FastFill, ScalingAndLookupAreExactForEveryDrawAndPoolLength) {
 
 TEST(FastFill, FillsAnyCountAndLeavesTheStateAfterIt) {
   std::mt19937 rng(7);
-  const std::string pool = DistinctBytes(62, rng);
-  const CFillTable table(pool);
+  const std::string pool = DistinctBytes(62, rng), other = DistinctBytes(200, rng);
+  const CFillTable table(pool), second(other);
   for (FillPath path : Paths()) {
     PathLimit limit(path);
     for (std::size_t n : {1u, 2u, 7u, 15u, 16u, 17u, 31u, 33u, 63u, 64u, 65u, 1000u}) {
-      std::uint32_t state = rng();
-      Reference reference{state};
-      std::string expected;
-      for (std::size_t k = 0; k < n; ++k) expected += pool[reference.Pick(62)];
-      std::string out(n + 8, '#');
+      SCOPED_TRACE(std::to_string(n) + " draws on " + Name(path));
+      const std::uint32_t seed = rng();
+      Reference reference{seed};
+      std::string expected, expectedOther;
+      for (std::size_t k = 0; k < n; ++k) {
+        const std::uint32_t before = reference.state;
+        expected += pool[reference.Pick(62)];
+        reference.state = before;
+        expectedOther += other[reference.Pick(200)];
+      }
+      std::string out(n + 8, '#'), out2(n + 8, '#');
+      std::uint32_t state = seed;
       FillChars(table, state, out.data(), n);
-      EXPECT_EQ(out, expected + "########") << n << " " << Name(path);  // nothing written past n
+      EXPECT_EQ(out, expected + "########");  // nothing written past n
+      EXPECT_EQ(state, reference.state);
+
+      // Two tables over the same draws.
+      out.assign(n + 8, '#');
+      state = seed;
+      FillChars(table, second, state, out.data(), out2.data(), n);
+      EXPECT_EQ(out, expected + "########");
+      EXPECT_EQ(out2, expectedOther + "########");
       EXPECT_EQ(state, reference.state);
     }
   }
