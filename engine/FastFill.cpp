@@ -94,13 +94,15 @@ inline void Sse2Chars(const CFillTable& t, const __m128 bits[4], char* out) {
   for (int k = 0; k < 16; ++k) out[k] = static_cast<char>(t.entries[bytes[k]]);
 }
 
+template <bool kTwo>
 inline void Sse2Step(const CFillTable& t, const CFillTable* second, const __m128i s[4], char* out, char* out2) {
   __m128 bits[4];
   Sse2Draws(s, bits);
   Sse2Chars(t, bits, out);
-  if (second) Sse2Chars(*second, bits, out2);
+  if constexpr (kTwo) Sse2Chars(*second, bits, out2);
 }
 
+template <bool kTwo>
 void Sse2Fill(const CFillTable& t, const CFillTable* second, std::uint32_t state, char* out, char* out2,
               std::size_t n) {
   const auto first = FirstStates<4>(state);
@@ -111,14 +113,14 @@ void Sse2Fill(const CFillTable& t, const CFillTable* second, std::uint32_t state
   const __m128i add = _mm_set1_epi32(static_cast<int>(step.add));
   std::size_t done = 0;
   for (; done + 16 <= n; done += 16) {
-    Sse2Step(t, second, s, out + done, out2 + done);
+    Sse2Step<kTwo>(t, second, s, out + done, kTwo ? out2 + done : nullptr);
     for (auto& lane : s) lane = _mm_add_epi32(Sse2Mul(lane, mul), add);
   }
   if (done < n) {
     char tail[16], tail2[16];
-    Sse2Step(t, second, s, tail, tail2);
+    Sse2Step<kTwo>(t, second, s, tail, tail2);
     std::memcpy(out + done, tail, n - done);
-    if (second) std::memcpy(out2 + done, tail2, n - done);
+    if constexpr (kTwo) std::memcpy(out2 + done, tail2, n - done);
   }
 }
 
@@ -127,7 +129,7 @@ void Sse2ForStates(const CFillTable& t, const std::uint32_t* states, std::size_t
   __m128i s[4];
   for (int i = 0; i < 4; ++i) s[i] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(&lanes[4 * i]));
   char chars[16];
-  Sse2Step(t, nullptr, s, chars, nullptr);
+  Sse2Step<false>(t, nullptr, s, chars, nullptr);
   std::memcpy(out, chars, n);
 }
 
@@ -166,15 +168,15 @@ KM_AVX2 inline __m256i Avx2Chars(const CFillTable& t, const __m256 bits[4]) {
   return _mm256_blendv_epi8(below, above, bytes);  // by the top bit of each index
 }
 
-template <int kChunks>
+template <int kChunks, bool kTwo>
 KM_AVX2 inline void Avx2Step(const CFillTable& t, const CFillTable* second, const __m256i s[4], char* out, char* out2) {
   __m256 bits[4];
   Avx2Draws(s, bits);
   _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), Avx2Chars<kChunks>(t, bits));
-  if (second) _mm256_storeu_si256(reinterpret_cast<__m256i*>(out2), Avx2Chars<0>(*second, bits));
+  if constexpr (kTwo) _mm256_storeu_si256(reinterpret_cast<__m256i*>(out2), Avx2Chars<0>(*second, bits));
 }
 
-template <int kChunks>
+template <int kChunks, bool kTwo>
 KM_AVX2 void Avx2Fill(const CFillTable& t, const CFillTable* second, std::uint32_t state, char* out, char* out2,
                       std::size_t n) {
   const auto first = FirstStates<8>(state);
@@ -185,14 +187,14 @@ KM_AVX2 void Avx2Fill(const CFillTable& t, const CFillTable* second, std::uint32
   const __m256i add = _mm256_set1_epi32(static_cast<int>(step.add));
   std::size_t done = 0;
   for (; done + 32 <= n; done += 32) {
-    Avx2Step<kChunks>(t, second, s, out + done, out2 + done);
+    Avx2Step<kChunks, kTwo>(t, second, s, out + done, kTwo ? out2 + done : nullptr);
     for (auto& lane : s) lane = _mm256_add_epi32(_mm256_mullo_epi32(lane, mul), add);
   }
   if (done < n) {
     char tail[32], tail2[32];
-    Avx2Step<kChunks>(t, second, s, tail, tail2);
+    Avx2Step<kChunks, kTwo>(t, second, s, tail, tail2);
     std::memcpy(out + done, tail, n - done);
-    if (second) std::memcpy(out2 + done, tail2, n - done);
+    if constexpr (kTwo) std::memcpy(out2 + done, tail2, n - done);
   }
 }
 
@@ -202,22 +204,23 @@ KM_AVX2 void Avx2ForStates(const CFillTable& t, const std::uint32_t* states, std
   __m256i s[4];
   for (int i = 0; i < 4; ++i) s[i] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(&lanes[8 * i]));
   char chars[32];
-  Avx2Step<kChunks>(t, nullptr, s, chars, nullptr);
+  Avx2Step<kChunks, false>(t, nullptr, s, chars, nullptr);
   std::memcpy(out, chars, n);
 }
 
 // Both of the above for every chunk count, 1 to 16.
 using FillKernel = void (*)(const CFillTable&, const CFillTable*, std::uint32_t, char*, char*, std::size_t);
 using StatesKernel = void (*)(const CFillTable&, const std::uint32_t*, std::size_t, char*);
-template <std::size_t... k>
+template <bool kTwo, std::size_t... k>
 constexpr std::array<FillKernel, sizeof...(k)> Avx2Fills(std::index_sequence<k...>) {
-  return {&Avx2Fill<k + 1>...};
+  return {&Avx2Fill<k + 1, kTwo>...};
 }
 template <std::size_t... k>
 constexpr std::array<StatesKernel, sizeof...(k)> Avx2StatesKernels(std::index_sequence<k...>) {
   return {&Avx2ForStates<k + 1>...};
 }
-constexpr auto kAvx2Fills = Avx2Fills(std::make_index_sequence<16>());
+constexpr auto kAvx2Fills = Avx2Fills<false>(std::make_index_sequence<16>());
+constexpr auto kAvx2Fills2 = Avx2Fills<true>(std::make_index_sequence<16>());
 constexpr auto kAvx2ForStates = Avx2StatesKernels(std::make_index_sequence<16>());
 
 // --- AVX-512 with byte permutes: 64 draws a step; a lookup of 64 or 128 entries is one
@@ -242,14 +245,16 @@ KM_AVX512 inline __m512i Avx512Chars(const CFillTable& t, const __m512 bits[4]) 
   return _mm512_mask_blend_epi8(_mm512_movepi8_mask(bytes), below, above);
 }
 
+template <bool kTwo>
 KM_AVX512 inline void Avx512Step(const CFillTable& t, const CFillTable* second, const __m512i s[4], char* out,
                                  char* out2) {
   __m512 bits[4];
   Avx512Draws(s, bits);
   _mm512_storeu_si512(out, Avx512Chars(t, bits));
-  if (second) _mm512_storeu_si512(out2, Avx512Chars(*second, bits));
+  if constexpr (kTwo) _mm512_storeu_si512(out2, Avx512Chars(*second, bits));
 }
 
+template <bool kTwo>
 KM_AVX512 void Avx512Fill(const CFillTable& t, const CFillTable* second, std::uint32_t state, char* out, char* out2,
                           std::size_t n) {
   const auto first = FirstStates<16>(state);
@@ -260,14 +265,14 @@ KM_AVX512 void Avx512Fill(const CFillTable& t, const CFillTable* second, std::ui
   const __m512i add = _mm512_set1_epi32(static_cast<int>(step.add));
   std::size_t done = 0;
   for (; done + 64 <= n; done += 64) {
-    Avx512Step(t, second, s, out + done, out2 + done);
+    Avx512Step<kTwo>(t, second, s, out + done, kTwo ? out2 + done : nullptr);
     for (auto& lane : s) lane = _mm512_add_epi32(_mm512_mullo_epi32(lane, mul), add);
   }
   if (done < n) {
     char tail[64], tail2[64];
-    Avx512Step(t, second, s, tail, tail2);
+    Avx512Step<kTwo>(t, second, s, tail, tail2);
     std::memcpy(out + done, tail, n - done);
-    if (second) std::memcpy(out2 + done, tail2, n - done);
+    if constexpr (kTwo) std::memcpy(out2 + done, tail2, n - done);
   }
 }
 
@@ -276,23 +281,24 @@ KM_AVX512 void Avx512ForStates(const CFillTable& t, const std::uint32_t* states,
   __m512i s[4];
   for (int i = 0; i < 4; ++i) s[i] = _mm512_loadu_si512(&lanes[16 * i]);
   char chars[64];
-  Avx512Step(t, nullptr, s, chars, nullptr);
+  Avx512Step<false>(t, nullptr, s, chars, nullptr);
   std::memcpy(out, chars, n);
 }
 
 // One or two tables' characters for the next n draws on the active path.
+template <bool kTwo>
 void Fill(const CFillTable& table, const CFillTable* second, std::uint32_t& state, char* out, char* out2,
           std::size_t n) {
   if (n == 0) return;
   switch (ActiveFillPath()) {
     case FillPath::Avx512:
-      Avx512Fill(table, second, state, out, out2, n);
+      Avx512Fill<kTwo>(table, second, state, out, out2, n);
       break;
     case FillPath::Avx2:
-      kAvx2Fills[table.chunkCount - 1](table, second, state, out, out2, n);
+      (kTwo ? kAvx2Fills2 : kAvx2Fills)[table.chunkCount - 1](table, second, state, out, out2, n);
       break;
     case FillPath::Sse2:
-      Sse2Fill(table, second, state, out, out2, n);
+      Sse2Fill<kTwo>(table, second, state, out, out2, n);
       break;
   }
   state = CJump::Of(n).Apply(state);
@@ -357,12 +363,12 @@ CFillTable::CFillTable(std::string_view pool) {
 }
 
 void FillChars(const CFillTable& table, std::uint32_t& state, char* out, std::size_t n) {
-  Fill(table, nullptr, state, out, nullptr, n);
+  Fill<false>(table, nullptr, state, out, nullptr, n);
 }
 
 void FillChars(const CFillTable& table, const CFillTable& second, std::uint32_t& state, char* out, char* out2,
                std::size_t n) {
-  Fill(table, &second, state, out, out2, n);
+  Fill<true>(table, &second, state, out, out2, n);
 }
 
 void CharsForStates(FillPath path, const CFillTable& table, const std::uint32_t* states, std::size_t n, char* out) {
