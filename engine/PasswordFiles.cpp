@@ -28,19 +28,6 @@ char* CPasswordListFile::Room(std::size_t atLeast, std::size_t* size) {
   return block_.get() + used_;
 }
 
-bool CPasswordListFile::WriteLines(const char* bytes, std::size_t n) {
-  if (failed_ || !file_.IsOpen()) return false;
-  if (n > kBlockSize - used_ && !Flush()) return false;
-  if (n > kBlockSize) {
-    // Too big to gather: goes out in one write of its own.
-    failed_ = !file_.Write(bytes, n);
-    return !failed_;
-  }
-  std::memcpy(block_.get() + used_, bytes, n);
-  used_ += n;
-  return true;
-}
-
 bool CPasswordListFile::WriteLine(const char* bytes, std::size_t n) {
   if (failed_ || !file_.IsOpen()) return false;
   if (n + 2 > kBlockSize - used_ && !Flush()) return false;

@@ -30,9 +30,6 @@ class CPasswordListFile {
   // Adds the n bytes and CR LF as one line. False when a write to the system failed,
   // now or earlier in this file; the line may then be missing or cut.
   bool WriteLine(const char* bytes, std::size_t n);
-  // Hands the bytes of a whole number of lines to the file as they stand (the caller
-  // has already put CR LF after each password). Same result as WriteLine.
-  bool WriteLines(const char* bytes, std::size_t n);
   // The free end of the current block for a writer that makes lines in place: at least
   // `atLeast` bytes (the block is written out first when less is free), its size in
   // *size, plus kRoomSlack bytes beyond. Nothing there is part of the file until
