@@ -15,7 +15,7 @@ namespace {
 
 constexpr DWORD kChild = WS_CHILD | WS_VISIBLE;
 
-struct ControlSpec {
+struct ControlShape {
   const char* className;
   int id;
   const char* text;
@@ -23,7 +23,7 @@ struct ControlSpec {
   int x, y, cx, cy;  // dialog units
 };
 
-struct TemplateSpec {
+struct TemplateShape {
   const char* name;
   int id;
   bool child;  // created inside a host window
@@ -31,16 +31,16 @@ struct TemplateSpec {
   DWORD exStyle;  // bits that must be set
   const char* caption;
   int cx, cy;  // client size in dialog units
-  std::vector<ControlSpec> controls;
+  std::vector<ControlShape> controls;
 };
 
-bool IsStatic(const ControlSpec& c, DWORD kind) {
+bool IsStatic(const ControlShape& c, DWORD kind) {
   return std::strcmp(c.className, "Static") == 0 && (c.style & SS_TYPEMASK) == kind;
 }
 
 // Controls that size themselves: a picture takes its bitmap's size; under Wine a vertical
 // up-down control takes its standard width and an etched line grows by its edge.
-bool SizesItself(const ControlSpec& c) {
+bool SizesItself(const ControlShape& c) {
   return IsStatic(c, SS_BITMAP) || IsStatic(c, SS_ETCHEDHORZ) || std::strcmp(c.className, "msctls_updown32") == 0;
 }
 
@@ -54,7 +54,7 @@ DWORD TemplateStyle(HWND w, bool dialog) {
   return style;
 }
 
-const TemplateSpec kMainWindow{
+const TemplateShape kMainWindow{
     "main window",
     IDD_GENERATOR,
     false,
@@ -96,7 +96,7 @@ const TemplateSpec kMainWindow{
     }};
 
 // The pages carry DS_CONTROL so that the main window's dialog manager walks into them.
-const TemplateSpec kRandomPage{
+const TemplateShape kRandomPage{
     "Random page",
     IDD_RANDOM_TYPE,
     true,
@@ -113,7 +113,7 @@ const TemplateSpec kRandomPage{
         {"Static", -1, "Length of each password:", kChild | SS_LEFT | WS_GROUP, 8, 6, 84, 8},
     }};
 
-const TemplateSpec kMaskPage{
+const TemplateShape kMaskPage{
     "Masked page",
     IDD_MASK_TYPE,
     true,
@@ -129,7 +129,7 @@ const TemplateSpec kMaskPage{
         {"Static", -1, "Mask:", kChild | SS_LEFT | WS_GROUP, 8, 6, 20, 8},
     }};
 
-const TemplateSpec kAboutBox{
+const TemplateShape kAboutBox{
     "About box",
     IDD_ABOUT,
     false,
@@ -158,22 +158,22 @@ RECT ToPixels(HWND dialog, int x, int y, int cx, int cy) {
   return r;
 }
 
-class DialogTemplates : public ::testing::TestWithParam<const TemplateSpec*> {};
+class DialogTemplates : public ::testing::TestWithParam<const TemplateShape*> {};
 
 TEST_P(DialogTemplates, FrameMatches) {
-  const TemplateSpec& spec = *GetParam();
-  UniqueWindow host = spec.child ? Host() : nullptr;
-  UniqueWindow dialog = CreateTemplate(spec.id, host.get());
-  ASSERT_TRUE(dialog) << "template " << spec.id << " error " << GetLastError();
+  const TemplateShape& shape = *GetParam();
+  UniqueWindow host = shape.child ? Host() : nullptr;
+  UniqueWindow dialog = CreateTemplate(shape.id, host.get());
+  ASSERT_TRUE(dialog) << "template " << shape.id << " error " << GetLastError();
 
-  EXPECT_EQ(TemplateStyle(dialog.get(), true), spec.style) << std::hex;
-  EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(dialog.get(), GWL_EXSTYLE)) & spec.exStyle, spec.exStyle) << std::hex;
-  EXPECT_EQ(WindowText(dialog.get()), spec.caption);
-  EXPECT_EQ(GetMenu(dialog.get()) != nullptr, spec.id == IDD_GENERATOR) << "only the main window has a menu bar";
+  EXPECT_EQ(TemplateStyle(dialog.get(), true), shape.style) << std::hex;
+  EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(dialog.get(), GWL_EXSTYLE)) & shape.exStyle, shape.exStyle) << std::hex;
+  EXPECT_EQ(WindowText(dialog.get()), shape.caption);
+  EXPECT_EQ(GetMenu(dialog.get()) != nullptr, shape.id == IDD_GENERATOR) << "only the main window has a menu bar";
 
   RECT client{};
   GetClientRect(dialog.get(), &client);
-  RECT size = ToPixels(dialog.get(), 0, 0, spec.cx, spec.cy);
+  RECT size = ToPixels(dialog.get(), 0, 0, shape.cx, shape.cy);
   EXPECT_EQ(client.right, size.right);
   EXPECT_EQ(client.bottom, size.bottom);
 
@@ -191,17 +191,17 @@ TEST_P(DialogTemplates, FrameMatches) {
 }
 
 TEST_P(DialogTemplates, ControlsMatchInTemplateOrder) {
-  const TemplateSpec& spec = *GetParam();
-  UniqueWindow host = spec.child ? Host() : nullptr;
-  UniqueWindow dialog = CreateTemplate(spec.id, host.get());
+  const TemplateShape& shape = *GetParam();
+  UniqueWindow host = shape.child ? Host() : nullptr;
+  UniqueWindow dialog = CreateTemplate(shape.id, host.get());
   ASSERT_TRUE(dialog);
 
   std::vector<HWND> children = Children(dialog.get());
-  ASSERT_EQ(children.size(), spec.controls.size());
+  ASSERT_EQ(children.size(), shape.controls.size());
   for (size_t i = 0; i < children.size(); ++i) {
-    const ControlSpec& c = spec.controls[i];
+    const ControlShape& c = shape.controls[i];
     HWND w = children[i];
-    SCOPED_TRACE(std::string(spec.name) + ", control " + std::to_string(i) + " \"" + c.text + "\"");
+    SCOPED_TRACE(std::string(shape.name) + ", control " + std::to_string(i) + " \"" + c.text + "\"");
 
     char className[64] = {};
     GetClassNameA(w, className, sizeof className);
@@ -226,13 +226,13 @@ TEST_P(DialogTemplates, ControlsMatchInTemplateOrder) {
 }
 
 TEST_P(DialogTemplates, TabKeyVisitsTabStopsInTemplateOrder) {
-  const TemplateSpec& spec = *GetParam();
-  UniqueWindow host = spec.child ? Host() : nullptr;
-  UniqueWindow dialog = CreateTemplate(spec.id, host.get());
+  const TemplateShape& shape = *GetParam();
+  UniqueWindow host = shape.child ? Host() : nullptr;
+  UniqueWindow dialog = CreateTemplate(shape.id, host.get());
   ASSERT_TRUE(dialog);
 
   std::vector<int> expected;
-  for (const ControlSpec& c : spec.controls) {
+  for (const ControlShape& c : shape.controls) {
     if (c.style & WS_TABSTOP) expected.push_back(c.id);
   }
   ASSERT_FALSE(expected.empty());
