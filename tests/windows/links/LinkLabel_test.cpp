@@ -265,6 +265,38 @@ TEST_F(LinkLabelTest, ClickSetsVisitedFromEachResultAndRepaintsOnlyOnSuccess) {
   EXPECT_EQ(services.boxes[0].caption, "links_tests");
 }
 
+namespace {
+// Counts the background erasures of the window it subclasses.
+int erasures = 0;
+LRESULT CALLBACK CountErasures(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
+  if (message == WM_ERASEBKGND) ++erasures;
+  return DefSubclassProc(hwnd, message, wParam, lParam);
+}
+}  // namespace
+
+TEST_F(LinkLabelTest, SetUnderlineRepaintsTheWholeControlWithItsBackground) {
+  HWND control = host.AddStatic(kText, SS_LEFT, 10, 10, 200, 20);
+  CLinkLabel label;
+  ASSERT_TRUE(label.SubclassWindow(control));
+  ASSERT_TRUE(SetWindowSubclass(control, &CountErasures, 7, 0));
+  RECT client{};
+  GetClientRect(control, &client);
+  for (bool underline : {false, true}) {
+    SCOPED_TRACE(underline);
+    UpdateWindow(control);
+    ASSERT_FALSE(HasUpdate(control));
+    label.SetUnderline(underline);
+    EXPECT_EQ(label.IsUnderlined(), underline);
+    RECT update{};
+    GetUpdateRect(control, &update, FALSE);
+    EXPECT_TRUE(EqualRect(&update, &client));
+    erasures = 0;
+    UpdateWindow(control);
+    EXPECT_EQ(erasures, 1);
+  }
+  RemoveWindowSubclass(control, &CountErasures, 7);
+}
+
 TEST_F(LinkLabelTest, FailedOpenShowsTheTextForItsCode) {
   HWND control = host.AddStatic(kText, SS_LEFT, 10, 10, 200, 20);
   CLinkLabel label;
