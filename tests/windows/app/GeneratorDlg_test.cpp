@@ -276,6 +276,20 @@ TEST_F(ModalMainWindowTest, CloseWithValidFieldsEndsWithOne) {
   EXPECT_TRUE(services.boxes.empty());
 }
 
+TEST_F(ModalMainWindowTest, CloseDoesNotValidateThePages) {
+  const INT_PTR result = RunModalSteps(dialog, {[&](HWND hwnd) {
+                                         HWND page = dialog.RandomPage()->GetSafeHwnd();
+                                         {
+                                           // No number, without the clamp that would undo it.
+                                           CExchangeLockout quiet(page);
+                                           SetWindowTextA(GetDlgItem(page, IDC_LENGTH), "x");
+                                         }
+                                         SendMessageA(GetDlgItem(hwnd, IDOK), BM_CLICK, 0, 0);
+                                       }});
+  EXPECT_EQ(result, IDOK);
+  EXPECT_TRUE(services.boxes.empty());
+}
+
 TEST_F(ModalMainWindowTest, CloseWithAnOverlongTextWarnsAndStaysOpenWhileCancellingStillEnds) {
   HWND window = nullptr;
   const INT_PTR result = RunModalSteps(dialog, {[&](HWND hwnd) {
