@@ -127,6 +127,10 @@ void CGeneratorDlg::CreateTypePages() {
   if (CDialog* masked = PageOf(1)) masked->Show(SW_HIDE);
 }
 
+CGeneratorDlg::~CGeneratorDlg() {
+  if (GetSafeHwnd() != nullptr && IsWindow(GetSafeHwnd())) DestroyWindow(GetSafeHwnd());
+}
+
 CDialog* CGeneratorDlg::PageOf(int tabIndex) const {
   if (!tabControl.IsAttached()) return nullptr;
   return reinterpret_cast<CDialog*>(tabControl.GetItemData(tabIndex));

@@ -22,6 +22,9 @@ class CGeneratorDlg : public CDialog {
 
   // Loads the application icon. The window itself is made by DoModal (or Create).
   CGeneratorDlg();
+  // Destroys a window that still exists while this class's handlers can still run, so the
+  // pages are deleted through WM_DESTROY (the base's destructor would be too late for that).
+  ~CGeneratorDlg() override;
 
   // The pages, found through the data of tab items 0 and 1; null before they exist.
   CRandomTypeDlg* RandomPage() const;
