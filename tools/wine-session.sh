@@ -33,5 +33,7 @@ else
   xvfb-run -a -s "-screen 0 1280x1024x24" "$0" --inner "$@"
 fi
 rc=$?
+# Wait until every Wine process of the prefix is gone, so nothing outlives the session.
 wineserver -k >/dev/null 2>&1 || true
+wineserver -w >/dev/null 2>&1 || true
 exit $rc
