@@ -8,7 +8,7 @@ WIN := $(B)/win
 PREFIX := $(WIN)/wineprefix
 CMAKE_GEN := -G Ninja
 
-.PHONY: all setup native asan windows test test-native test-windows run screenshot bench format clean
+.PHONY: all setup native asan windows test run screenshot bench format clean
 
 all: native windows
 
