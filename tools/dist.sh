@@ -24,6 +24,7 @@ version=$(sed -n 's/^FILEVERSION *\([0-9]*\), *\([0-9]*\), *\([0-9]*\),.*/\1.\2.
   "$here/resources/keymoor.rc")
 [ -n "$version" ] || fail "no FILEVERSION line in resources/keymoor.rc"
 [ -f "$exe" ] || fail "$exe does not exist"
+command -v python3 >/dev/null || fail "python3 is missing (Debian package python3); it writes the zip"
 name=keymoor-$version-win64
 
 stage=$(mktemp -d)
