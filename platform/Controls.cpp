@@ -90,7 +90,11 @@ std::string CListCtrl::GetItemText(int row, int column) const {
     item.cchTextMax = static_cast<int>(size);
     const auto n =
         static_cast<std::size_t>(Send(LVM_GETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item)));
-    if (n + 1 < size || size >= (std::size_t{1} << 30)) return std::string(buffer.data(), n < size ? n : size - 1);
+    const bool whole = n + 1 < size || size >= (std::size_t{1} << 30);
+    std::string text = whole ? std::string(buffer.data(), n < size ? n : size - 1) : std::string();
+    // The texts may be passwords: no copy of ours is left behind in freed memory.
+    SecureZeroMemory(buffer.data(), buffer.size());
+    if (whole) return text;
   }
 }
 

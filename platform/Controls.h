@@ -44,7 +44,8 @@ class CListCtrl : public CWindowRef {
   // Inserts a row at `row` with the text of column 0. Returns its index or -1.
   int InsertItem(int row, const std::string& text) const;
   bool SetItemText(int row, int column, const std::string& text) const;
-  // The whole text of a cell, of any length.
+  // The whole text of a cell, of any length. The buffers it reads through are wiped, as the
+  // text may be a password; wiping the result is the caller's.
   std::string GetItemText(int row, int column) const;
   bool DeleteAllItems() const { return Send(LVM_DELETEALLITEMS) != FALSE; }
   int GetItemCount() const { return static_cast<int>(Send(LVM_GETITEMCOUNT)); }
