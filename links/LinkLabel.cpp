@@ -4,25 +4,8 @@
 #include <shellapi.h>
 
 #include "links/OpenURL.h"
+#include "platform/Dpi.h"
 #include "platform/Services.h"
-
-namespace {
-// The DC that GetDC hands out for a window, released when the owner goes. Not copyable.
-class CWindowDC {
- public:
-  explicit CWindowDC(HWND window) : window_(window), dc_(GetDC(window)) {}
-  ~CWindowDC() {
-    if (dc_ != nullptr) ReleaseDC(window_, dc_);
-  }
-  CWindowDC(const CWindowDC&) = delete;
-  CWindowDC& operator=(const CWindowDC&) = delete;
-  HDC Get() const { return dc_; }
-
- private:
-  HWND window_;
-  HDC dc_;
-};
-}  // namespace
 
 constexpr MessageEntry CLinkLabel::kMessages[] = {
     // Only the single click opens: STN_DBLCLK is left alone, so a double-click opens once.
@@ -62,6 +45,15 @@ void CLinkLabel::SetURL(const std::string& url) {
   if (!IsAttached()) return;  // attaching fits the control and makes the tooltip later
   FitToText();
   toolTip_.UpdateTipText(m_hWnd, 1, url_);
+}
+
+void CLinkLabel::SetDpi(UINT dpi) {
+  dpi_ = dpi;
+  if (!IsAttached()) return;
+  FitToText();
+  RECT client{};
+  GetClientRect(m_hWnd, &client);
+  if (toolTip_.IsAttached()) toolTip_.SetToolRect(m_hWnd, 1, client);
 }
 
 void CLinkLabel::SetUnderline(bool underline) {
@@ -131,10 +123,18 @@ void CLinkLabel::FitToText() {
   if (HWND parent = GetParent()) MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rc), 2);
 
   // Measured in the context's default font, as the control's DC comes without its font.
+  // That font is made for the DC's DPI, which after a move to another monitor's scale is no
+  // longer the window's: the extent is scaled from the one to the other.
   const std::string text = GetText();
   SIZE extent{};
   if (const CWindowDC dc(m_hWnd); dc.Get() != nullptr) {
     GetTextExtentPoint32A(dc.Get(), text.c_str(), static_cast<int>(text.size()), &extent);
+    const int dcDpi = GetDeviceCaps(dc.Get(), LOGPIXELSY);
+    const int dpi = static_cast<int>(dpi_ != 0 ? dpi_ : WindowDpi(m_hWnd));
+    if (dcDpi > 0 && dpi != dcDpi) {
+      extent.cx = MulDiv(extent.cx, dpi, dcDpi);
+      extent.cy = MulDiv(extent.cy, dpi, dcDpi);
+    }
   }
 
   const DWORD style = Style();

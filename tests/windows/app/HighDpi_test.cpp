@@ -1,0 +1,218 @@
+// Pixel sizes at the DPI of the window: list columns, page offset, icons, the About picture
+// and the link labels, at the DPI the process starts with and after a change of scale.
+// Wine reads the prefix's LogPixels only when a process starts, so the same checks run again
+// in child processes started under 144 and 192 DPI.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <type_traits>
+
+#include "links/AboutDlg.h"
+#include "platform/Dpi.h"
+#include "tests/windows/app/MainWindowFixture.h"
+#include "tests/windows/links/LinkTestSupport.h"
+
+namespace {
+
+// Set for a child process: the DPI it must run at. Without it, the prefix's default of 96.
+constexpr char kDpiVariable[] = "KEYMOOR_TEST_DPI";
+
+UINT ExpectedDpi() {
+  char value[16] = {};
+  const DWORD n = GetEnvironmentVariableA(kDpiVariable, value, sizeof(value));
+  return n > 0 && n < sizeof(value) ? static_cast<UINT>(std::atoi(value)) : 96;
+}
+
+// The width of an icon's colour image.
+int IconWidth(LPARAM icon) {
+  ICONINFO info{};
+  if (!GetIconInfo(reinterpret_cast<HICON>(icon), &info)) return 0;
+  BITMAP bm{};
+  GetObjectA(info.hbmColor, sizeof(bm), &bm);
+  DeleteObject(info.hbmColor);
+  DeleteObject(info.hbmMask);
+  return bm.bmWidth;
+}
+
+SIZE SizeOf(HWND window) {
+  RECT rc{};
+  GetWindowRect(window, &rc);
+  return {rc.right - rc.left, rc.bottom - rc.top};
+}
+
+// Tells the window that it now shows at `dpi`, with a suggested rectangle beside its own.
+RECT ChangeDpi(HWND window, UINT dpi) {
+  RECT suggested{};
+  GetWindowRect(window, &suggested);
+  OffsetRect(&suggested, 3, 5);
+  suggested.right += 7;
+  SendMessageA(window, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+  return suggested;
+}
+
+void ExpectPlacedAt(HWND window, const RECT& want) {
+  RECT rc{};
+  GetWindowRect(window, &rc);
+  EXPECT_TRUE(EqualRect(&rc, &want)) << "the window is not at the suggested rectangle";
+}
+
+class HighDpiTest : public MainWindowTest {
+ protected:
+  void ExpectMainWindowAt(UINT dpi) {
+    SCOPED_TRACE(dpi);
+    const struct {
+      UINT dpi;
+      int big, small, idColumn, passwordColumn, pageX, pageY;
+    } scales[] = {{96, 32, 16, 50, 220, 10, 30}, {144, 48, 24, 75, 330, 15, 45}, {192, 64, 32, 100, 440, 20, 60}};
+    for (const auto& want : scales) {
+      if (want.dpi != dpi) continue;
+      EXPECT_EQ(IconWidth(SendMessageA(hwnd(), WM_GETICON, ICON_BIG, 0)), want.big);
+      EXPECT_EQ(IconWidth(SendMessageA(hwnd(), WM_GETICON, ICON_SMALL, 0)), want.small);
+      EXPECT_EQ(dialog.passwordList.GetColumnWidth(0), want.idColumn);
+      EXPECT_EQ(dialog.passwordList.GetColumnWidth(1), want.passwordColumn);
+      for (HWND page : {randomPage(), maskPage()}) {
+        RECT rc{};
+        GetWindowRect(page, &rc);
+        POINT origin{rc.left, rc.top};
+        ScreenToClient(item(IDC_TYPE_TAB), &origin);
+        EXPECT_EQ(origin.x, want.pageX);
+        EXPECT_EQ(origin.y, want.pageY);
+      }
+      return;
+    }
+    ADD_FAILURE() << "no sizes for this DPI";
+  }
+};
+
+TEST_F(HighDpiTest, MainWindowAtTheProcessDpiAndAfterAChangeOfScale) {
+  const UINT dpi = ExpectedDpi();
+  ASSERT_EQ(WindowDpi(hwnd()), dpi) << "the process does not run at the DPI it was started for";
+  ExpectMainWindowAt(dpi);
+
+  // Columns the user has widened keep their proportion.
+  dialog.passwordList.SetColumnWidth(1, ScaleForDpi(300, dpi));
+  ExpectPlacedAt(hwnd(), ChangeDpi(hwnd(), 2 * dpi));
+  EXPECT_EQ(dialog.passwordList.GetColumnWidth(1), ScaleForDpi(600, dpi));
+  dialog.passwordList.SetColumnWidth(1, ScaleForDpi(440, dpi));
+  for (UINT to : {144u, 192u, 96u}) {
+    ExpectPlacedAt(hwnd(), ChangeDpi(hwnd(), to));
+    ExpectMainWindowAt(to);
+  }
+}
+
+TEST(HighDpiAbout, AboutBoxAtTheProcessDpiAndAfterAChangeOfScale) {
+  const UINT dpi = ExpectedDpi();
+  CRecordingServices services;
+  CScopedServices scope{services};
+  CAboutDlg about;
+  ASSERT_TRUE(about.Create(nullptr));
+  HWND hwnd = about.GetSafeHwnd();
+  HWND picture = nullptr;
+  for (HWND child = GetWindow(hwnd, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+    if ((GetWindowLongPtrA(child, GWL_STYLE) & SS_TYPEMASK) == SS_BITMAP) picture = child;
+  }
+  ASSERT_NE(picture, nullptr);
+
+  bool changed = false;
+  for (UINT at : {dpi, 192u, 144u, 96u}) {
+    SCOPED_TRACE(at);
+    if (changed) ExpectPlacedAt(hwnd, ChangeDpi(hwnd, at));
+    changed = true;
+    // The picture, 65 x 274 at 96 DPI, and the control showing it.
+    BITMAP bm{};
+    ASSERT_NE(
+        GetObjectA(reinterpret_cast<HBITMAP>(SendMessageA(picture, STM_GETIMAGE, IMAGE_BITMAP, 0)), sizeof(bm), &bm),
+        0);
+    EXPECT_EQ(bm.bmWidth, ScaleForDpi(65, at));
+    EXPECT_EQ(bm.bmHeight, ScaleForDpi(274, at));
+    EXPECT_EQ(SizeOf(picture).cx, bm.bmWidth);
+    EXPECT_EQ(SizeOf(picture).cy, bm.bmHeight);
+    // Each label fits its text as measured at the DC's DPI, scaled to the window's; the
+    // tooltip's tool covers it.
+    for (const CLinkLabel* label : {&about.emailLink, &about.homePageLink}) {
+      HWND h = label->GetSafeHwnd();
+      const SIZE extent = MeasuredExtent(h, TextOf(h));
+      EXPECT_EQ(SizeOf(h).cx, MulDiv(extent.cx, at, dpi));
+      EXPECT_EQ(SizeOf(h).cy, MulDiv(extent.cy, at, dpi));
+      TTTOOLINFOA tool{};
+      tool.cbSize = TTTOOLINFOA_V2_SIZE;
+      tool.hwnd = h;
+      tool.uId = 1;
+      ASSERT_TRUE(SendMessageA(label->ToolTip().GetSafeHwnd(), TTM_GETTOOLINFOA, 0, reinterpret_cast<LPARAM>(&tool)));
+      EXPECT_EQ(tool.rect.right, SizeOf(h).cx);
+      EXPECT_EQ(tool.rect.bottom, SizeOf(h).cy);
+    }
+  }
+}
+
+// Sets the prefix's LogPixels for processes started from now on; puts back what was there.
+class CLogPixels {
+ public:
+  explicit CLogPixels(DWORD dpi) {
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, "Control Panel\\Desktop", 0, KEY_QUERY_VALUE | KEY_SET_VALUE, &key_) !=
+        ERROR_SUCCESS) {
+      key_ = nullptr;
+      return;
+    }
+    DWORD size = sizeof(old_);
+    hadOld_ = RegQueryValueExA(key_, kName, nullptr, nullptr, reinterpret_cast<BYTE*>(&old_), &size) == ERROR_SUCCESS;
+    set_ = RegSetValueExA(key_, kName, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi), sizeof(dpi)) == ERROR_SUCCESS;
+  }
+  ~CLogPixels() {
+    if (key_ == nullptr) return;
+    if (hadOld_) {
+      RegSetValueExA(key_, kName, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&old_), sizeof(old_));
+    } else {
+      RegDeleteValueA(key_, kName);
+    }
+    RegCloseKey(key_);
+  }
+  CLogPixels(const CLogPixels&) = delete;
+  CLogPixels& operator=(const CLogPixels&) = delete;
+  bool IsSet() const { return set_; }
+
+ private:
+  static constexpr char kName[] = "LogPixels";
+  HKEY key_ = nullptr;
+  DWORD old_ = 0;
+  bool hadOld_ = false;
+  bool set_ = false;
+};
+
+using UniqueHandle = std::unique_ptr<std::remove_pointer_t<HANDLE>, decltype(&CloseHandle)>;
+
+// Runs this test program's checks above in a new process; its exit code, or -1.
+long RunChecksInChild(UINT dpi) {
+  char exe[MAX_PATH] = {};
+  if (GetModuleFileNameA(nullptr, exe, sizeof(exe)) == 0) return -1;
+  std::string commandLine = "\"" + std::string(exe) + "\" --gtest_brief=1 --gtest_filter=HighDpi*AtTheProcessDpi*";
+  SetEnvironmentVariableA(kDpiVariable, std::to_string(dpi).c_str());
+  STARTUPINFOA startup{};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION child{};
+  const BOOL started =
+      CreateProcessA(exe, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &child);
+  SetEnvironmentVariableA(kDpiVariable, nullptr);
+  if (!started) return -1;
+  UniqueHandle process(child.hProcess, &CloseHandle);
+  UniqueHandle thread(child.hThread, &CloseHandle);
+  if (WaitForSingleObject(process.get(), 120000) != WAIT_OBJECT_0) {
+    TerminateProcess(process.get(), 1);
+    return -1;
+  }
+  DWORD code = 1;
+  GetExitCodeProcess(process.get(), &code);
+  return static_cast<long>(code);
+}
+
+TEST(HighDpiProcesses, TheChecksPassAt144And192Dpi) {
+  for (UINT dpi : {144u, 192u}) {
+    CLogPixels logPixels(dpi);
+    ASSERT_TRUE(logPixels.IsSet());
+    EXPECT_EQ(RunChecksInChild(dpi), 0) << "at " << dpi << " DPI";
+  }
+}
+
+}  // namespace
