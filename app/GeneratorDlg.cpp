@@ -156,11 +156,11 @@ void CGeneratorDlg::ScaleToDpi(UINT dpi) {
   dpi_ = dpi;
 }
 
-bool CGeneratorDlg::OnDpiChanged(WPARAM wParam, LPARAM lParam, LRESULT& result) {
+bool CGeneratorDlg::OnDpiChanged(WPARAM wParam, LPARAM lParam, LRESULT&) {
   MoveToSuggestedRect(m_hWnd, lParam);
   ScaleToDpi(DpiOfChange(wParam));
-  result = 0;
-  return true;
+  // Not eaten: the dialog manager's own handling scales the template's layout and fonts.
+  return false;
 }
 
 CGeneratorDlg::~CGeneratorDlg() {

@@ -20,14 +20,16 @@ class CAboutDlg : public CDialog {
   bool OnInitWindow() override;
 
  private:
-  // Shows the picture stretched to `dpi` (its own bitmap at 96 DPI) and fits the labels.
-  void ScaleToDpi(UINT dpi);
+  // Shows the picture stretched to cx x cy pixels; its own bitmap when that is its size.
+  void ShowPicture(int cx, int cy);
+  // Fits the labels and scales the picture from the old DPI to the new one.
   bool OnDpiChanged(WPARAM wParam, LPARAM lParam, LRESULT& result);
   // Gives the picture control its own bitmap back, so that it never holds ours when ours goes.
   void OnDestroy();
 
   static const MessageEntry kMessages[];
   const ExchangeEntry exchange_[2];
+  UINT dpi_ = 0;
   HWND picture_ = nullptr;             // the SS_BITMAP static
   HBITMAP templatePicture_ = nullptr;  // the bitmap the control loaded itself; not ours
   CBitmap scaledPicture_;

@@ -3,6 +3,8 @@
 
 #include <shellapi.h>
 
+#include <algorithm>
+
 #include "links/OpenURL.h"
 #include "platform/Dpi.h"
 #include "platform/Services.h"
@@ -50,6 +52,14 @@ void CLinkLabel::SetURL(const std::string& url) {
 void CLinkLabel::SetDpi(UINT dpi) {
   dpi_ = dpi;
   if (!IsAttached()) return;
+  // The underlined font was made from the font of the old scale: it is made again from the
+  // control's font at the next colour request.
+  if (underlinedFont_.IsCreated()) {
+    if (reinterpret_cast<HFONT>(Send(WM_GETFONT)) == underlinedFont_.Get()) {
+      Send(WM_SETFONT, reinterpret_cast<WPARAM>(plainFont_), FALSE);
+    }
+    underlinedFont_.Delete();
+  }
   FitToText();
   RECT client{};
   GetClientRect(m_hWnd, &client);
@@ -124,16 +134,27 @@ void CLinkLabel::FitToText() {
 
   // Measured in the context's default font, as the control's DC comes without its font.
   // That font is made for the DC's DPI, which after a move to another monitor's scale is no
-  // longer the window's: the extent is scaled from the one to the other.
+  // longer the window's: the extent is scaled from the one to the other. Observed under Wine:
+  // the default font keeps its 96 DPI size at every scale while the control's own font grows,
+  // so the box also covers the text in its own font, and no scale cuts it.
   const std::string text = GetText();
+  const int length = static_cast<int>(text.size());
   SIZE extent{};
   if (const CWindowDC dc(m_hWnd); dc.Get() != nullptr) {
-    GetTextExtentPoint32A(dc.Get(), text.c_str(), static_cast<int>(text.size()), &extent);
+    GetTextExtentPoint32A(dc.Get(), text.c_str(), length, &extent);
     const int dcDpi = GetDeviceCaps(dc.Get(), LOGPIXELSY);
     const int dpi = static_cast<int>(dpi_ != 0 ? dpi_ : WindowDpi(m_hWnd));
     if (dcDpi > 0 && dpi != dcDpi) {
       extent.cx = MulDiv(extent.cx, dpi, dcDpi);
       extent.cy = MulDiv(extent.cy, dpi, dcDpi);
+    }
+    if (HFONT own = reinterpret_cast<HFONT>(Send(WM_GETFONT))) {
+      const HGDIOBJ before = SelectObject(dc.Get(), own);
+      SIZE drawn{};
+      GetTextExtentPoint32A(dc.Get(), text.c_str(), length, &drawn);
+      SelectObject(dc.Get(), before);
+      extent.cx = std::max(extent.cx, drawn.cx);
+      extent.cy = std::max(extent.cy, drawn.cy);
     }
   }
 

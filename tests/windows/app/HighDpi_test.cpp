@@ -4,6 +4,7 @@
 // in child processes started under 144 and 192 DPI.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -102,6 +103,17 @@ TEST_F(HighDpiTest, MainWindowAtTheProcessDpiAndAfterAChangeOfScale) {
   }
 }
 
+// The extent of `text` in the DC of `control` with `font` selected (null: the DC's own).
+SIZE ExtentIn(HWND control, HFONT font, const std::string& text) {
+  HDC dc = GetDC(control);
+  const HGDIOBJ before = font != nullptr ? SelectObject(dc, font) : nullptr;
+  SIZE extent{};
+  GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &extent);
+  if (before != nullptr) SelectObject(dc, before);
+  ReleaseDC(control, dc);
+  return extent;
+}
+
 TEST(HighDpiAbout, AboutBoxAtTheProcessDpiAndAfterAChangeOfScale) {
   const UINT dpi = ExpectedDpi();
   CRecordingServices services;
@@ -110,32 +122,60 @@ TEST(HighDpiAbout, AboutBoxAtTheProcessDpiAndAfterAChangeOfScale) {
   ASSERT_TRUE(about.Create(nullptr));
   HWND hwnd = about.GetSafeHwnd();
   HWND picture = nullptr;
+  HWND line = nullptr;
   for (HWND child = GetWindow(hwnd, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
-    if ((GetWindowLongPtrA(child, GWL_STYLE) & SS_TYPEMASK) == SS_BITMAP) picture = child;
+    const LONG_PTR type = GetWindowLongPtrA(child, GWL_STYLE) & SS_TYPEMASK;
+    if (type == SS_BITMAP) picture = child;
+    if (type == SS_ETCHEDHORZ) line = child;
   }
   ASSERT_NE(picture, nullptr);
-
-  bool changed = false;
-  for (UINT at : {dpi, 192u, 144u, 96u}) {
-    SCOPED_TRACE(at);
-    if (changed) ExpectPlacedAt(hwnd, ChangeDpi(hwnd, at));
-    changed = true;
-    // The picture, 65 x 274 at 96 DPI, and the control showing it.
+  ASSERT_NE(line, nullptr);
+  auto pictureSize = [&] {
     BITMAP bm{};
-    ASSERT_NE(
-        GetObjectA(reinterpret_cast<HBITMAP>(SendMessageA(picture, STM_GETIMAGE, IMAGE_BITMAP, 0)), sizeof(bm), &bm),
-        0);
-    EXPECT_EQ(bm.bmWidth, ScaleForDpi(65, at));
-    EXPECT_EQ(bm.bmHeight, ScaleForDpi(274, at));
+    GetObjectA(reinterpret_cast<HBITMAP>(SendMessageA(picture, STM_GETIMAGE, IMAGE_BITMAP, 0)), sizeof(bm), &bm);
     EXPECT_EQ(SizeOf(picture).cx, bm.bmWidth);
     EXPECT_EQ(SizeOf(picture).cy, bm.bmHeight);
-    // Each label fits its text as measured at the DC's DPI, scaled to the window's; the
-    // tooltip's tool covers it.
+    return SIZE{bm.bmWidth, bm.bmHeight};
+  };
+
+  // The picture, 65 x 274 at 96 DPI, fills its place in the template (43 x 169 dialog units,
+  // which follow the font rather than the DPI) in its own proportions, above the line.
+  SIZE shown = pictureSize();
+  RECT place{0, 0, 43, 169};
+  MapDialogRect(hwnd, &place);
+  EXPECT_LE(shown.cx, place.right + 1);
+  EXPECT_LE(shown.cy, place.bottom + 1);
+  EXPECT_TRUE(shown.cx >= place.right - 1 || shown.cy >= place.bottom - 1);
+  EXPECT_NEAR(shown.cx * 274.0 / shown.cy, 65.0, 0.5);
+  EXPECT_LE(CLabelHost::PlaceOf(picture).bottom, CLabelHost::PlaceOf(line).top);
+  if (dpi == 96) {
+    EXPECT_EQ(shown.cx, 65);
+    EXPECT_EQ(shown.cy, 274);
+  }
+
+  UINT from = dpi;
+  bool first = true;
+  for (UINT at : {dpi, 192u, 144u, 96u}) {
+    SCOPED_TRACE(at);
+    if (!first) {
+      ExpectPlacedAt(hwnd, ChangeDpi(hwnd, at));
+      // After a change the layout scales with the DPI, and so does the picture.
+      const SIZE now = pictureSize();
+      EXPECT_EQ(now.cx, MulDiv(shown.cx, at, from));
+      EXPECT_EQ(now.cy, MulDiv(shown.cy, at, from));
+      shown = now;
+    }
+    first = false;
+    from = at;
+    // Each label covers its text: as measured in the DC's font, scaled from the DPI of the
+    // DC to the window's, and as drawn in its own font. The tooltip's tool covers the label.
     for (const CLinkLabel* label : {&about.emailLink, &about.homePageLink}) {
       HWND h = label->GetSafeHwnd();
-      const SIZE extent = MeasuredExtent(h, TextOf(h));
-      EXPECT_EQ(SizeOf(h).cx, MulDiv(extent.cx, at, dpi));
-      EXPECT_EQ(SizeOf(h).cy, MulDiv(extent.cy, at, dpi));
+      const std::string text = TextOf(h);
+      const SIZE measured = ExtentIn(h, nullptr, text);
+      const SIZE drawn = ExtentIn(h, reinterpret_cast<HFONT>(SendMessageA(h, WM_GETFONT, 0, 0)), text);
+      EXPECT_EQ(SizeOf(h).cx, std::max<LONG>(MulDiv(measured.cx, at, dpi), drawn.cx));
+      EXPECT_EQ(SizeOf(h).cy, std::max<LONG>(MulDiv(measured.cy, at, dpi), drawn.cy));
       TTTOOLINFOA tool{};
       tool.cbSize = TTTOOLINFOA_V2_SIZE;
       tool.hwnd = h;
