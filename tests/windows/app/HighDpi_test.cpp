@@ -188,37 +188,27 @@ TEST(HighDpiAbout, AboutBoxAtTheProcessDpiAndAfterAChangeOfScale) {
 }
 
 // Sets the prefix's LogPixels for processes started from now on; puts back what was there.
-class CLogPixels {
- public:
-  explicit CLogPixels(DWORD dpi) {
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, "Control Panel\\Desktop", 0, KEY_QUERY_VALUE | KEY_SET_VALUE, &key_) !=
-        ERROR_SUCCESS) {
-      key_ = nullptr;
-      return;
-    }
-    DWORD size = sizeof(old_);
-    hadOld_ = RegQueryValueExA(key_, kName, nullptr, nullptr, reinterpret_cast<BYTE*>(&old_), &size) == ERROR_SUCCESS;
-    set_ = RegSetValueExA(key_, kName, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi), sizeof(dpi)) == ERROR_SUCCESS;
-  }
-  ~CLogPixels() {
-    if (key_ == nullptr) return;
-    if (hadOld_) {
-      RegSetValueExA(key_, kName, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&old_), sizeof(old_));
-    } else {
-      RegDeleteValueA(key_, kName);
-    }
-    RegCloseKey(key_);
-  }
-  CLogPixels(const CLogPixels&) = delete;
-  CLogPixels& operator=(const CLogPixels&) = delete;
-  bool IsSet() const { return set_; }
-
- private:
+struct LogPixelsSetting {
+  static constexpr char kKey[] = "Control Panel\\Desktop";
   static constexpr char kName[] = "LogPixels";
-  HKEY key_ = nullptr;
-  DWORD old_ = 0;
-  bool hadOld_ = false;
-  bool set_ = false;
+  DWORD old = 0;
+  bool hadOld = false;
+  bool set = false;
+
+  explicit LogPixelsSetting(DWORD dpi) {
+    DWORD size = sizeof(old);
+    hadOld = RegGetValueA(HKEY_CURRENT_USER, kKey, kName, RRF_RT_REG_DWORD, nullptr, &old, &size) == ERROR_SUCCESS;
+    set = RegSetKeyValueA(HKEY_CURRENT_USER, kKey, kName, REG_DWORD, &dpi, sizeof(dpi)) == ERROR_SUCCESS;
+  }
+  ~LogPixelsSetting() {
+    if (hadOld) {
+      RegSetKeyValueA(HKEY_CURRENT_USER, kKey, kName, REG_DWORD, &old, sizeof(old));
+    } else {
+      RegDeleteKeyValueA(HKEY_CURRENT_USER, kKey, kName);
+    }
+  }
+  LogPixelsSetting(const LogPixelsSetting&) = delete;
+  LogPixelsSetting& operator=(const LogPixelsSetting&) = delete;
 };
 
 using UniqueHandle = std::unique_ptr<std::remove_pointer_t<HANDLE>, decltype(&CloseHandle)>;
@@ -249,8 +239,8 @@ long RunChecksInChild(UINT dpi) {
 
 TEST(HighDpiProcesses, TheChecksPassAt144And192Dpi) {
   for (UINT dpi : {144u, 192u}) {
-    CLogPixels logPixels(dpi);
-    ASSERT_TRUE(logPixels.IsSet());
+    LogPixelsSetting logPixels(dpi);
+    ASSERT_TRUE(logPixels.set);
     EXPECT_EQ(RunChecksInChild(dpi), 0) << "at " << dpi << " DPI";
   }
 }
