@@ -20,7 +20,7 @@ class CGeneratorDlg : public CDialog {
   static constexpr std::int32_t kMinCount = 1;
   static constexpr std::int32_t kMaxCount = 100000000;
 
-  // Loads the application icon. The window itself is made by DoModal (or Create).
+  // The window itself is made by DoModal (or Create).
   CGeneratorDlg();
   // Destroys a window that still exists while this class's handlers can still run, so the
   // pages are deleted through WM_DESTROY (the base's destructor would be too late for that).
@@ -31,8 +31,8 @@ class CGeneratorDlg : public CDialog {
   CMaskTypeDlg* MaskPage() const;
 
   // Fields, in the order of the settings they feed.
-  std::string outputPath;  // set by the file commands
-  HICON appIcon;           // shared resource icon, not destroyed
+  std::string outputPath;   // set by the file commands
+  HICON appIcon = nullptr;  // the large icon at the window's DPI; owned by the window object
   CTabCtrl tabControl;
   std::int32_t useCapitals = 1;
   std::int32_t useSmall = 1;
@@ -53,6 +53,10 @@ class CGeneratorDlg : public CDialog {
   bool OnInitWindow() override;
 
  private:
+  // Sizes the pixel-sized parts (icons, page offset, list columns) for `dpi`; the columns
+  // keep the widths they have, in proportion.
+  void ScaleToDpi(UINT dpi);
+  bool OnDpiChanged(WPARAM wParam, LPARAM lParam, LRESULT& result);
   void CreateTypePages();
   CDialog* PageOf(int tabIndex) const;
   void SetRowEnabled(std::int32_t state, int edit, int clear, int add);
@@ -97,4 +101,7 @@ class CGeneratorDlg : public CDialog {
 
   static const MessageEntry kMessages[];
   const ExchangeEntry exchange_[11];
+  UINT dpi_ = 0;  // what the pixel sizes are scaled for; 0 before the first scaling
+  CIcon bigIcon_;
+  CIcon smallIcon_;
 };
