@@ -51,26 +51,27 @@ void Block(const std::uint32_t* in, std::uint32_t* out) {
 }
 
 // LANES blocks from `in` (counter in words 12 and 13), word-sliced into out. Each lane
-// adds its own offset to the 64-bit counter.
-#define KM_CHACHA_GROUP(NAME, ATTR, LANES)                                                          \
-  ATTR void NAME(const std::uint32_t* in, std::uint32_t* out) {                                     \
-    typedef std::uint32_t V __attribute__((vector_size(4 * (LANES))));                              \
-    V s[16], x[16];                                                                                 \
-    for (int w = 0; w < 16; ++w) s[w] = V{} + in[w];                                                \
-    V lane{};                                                                                       \
-    for (int b = 0; b < (LANES); ++b) lane[b] = static_cast<std::uint32_t>(b);                      \
-    s[12] += lane;                                                                                  \
-    s[13] -= reinterpret_cast<V>(s[12] < in[12]); /* a comparison gives -1 where true: the carry */ \
-    for (int w = 0; w < 16; ++w) x[w] = s[w];                                                       \
-    for (int i = 0; i < 10; ++i) {                                                                  \
-      KM_DOUBLE_ROUND(x);                                                                           \
-    }                                                                                               \
-    for (int w = 0; w < 16; ++w) {                                                                  \
-      const V word = x[w] + s[w];                                                                   \
-      std::memcpy(out + w * (LANES), &word, sizeof word);                                           \
-    }                                                                                               \
-    SecureWipe(x, sizeof x);                                                                        \
-    SecureWipe(s, sizeof s);                                                                        \
+// adds its own offset to the 64-bit counter. Only the counter words differ by lane; the
+// others are added back from `in`, which keeps every word in a register of its own.
+#define KM_CHACHA_GROUP(NAME, ATTR, LANES)                                     \
+  ATTR void NAME(const std::uint32_t* in, std::uint32_t* out) {                \
+    typedef std::uint32_t V __attribute__((vector_size(4 * (LANES))));         \
+    V x[16];                                                                   \
+    for (int w = 0; w < 16; ++w) x[w] = V{} + in[w];                           \
+    V lane{};                                                                  \
+    for (int b = 0; b < (LANES); ++b) lane[b] = static_cast<std::uint32_t>(b); \
+    const V low = x[12] + lane;                                                \
+    /* A comparison gives -1 where it holds: subtracting it adds the carry. */ \
+    const V high = x[13] - reinterpret_cast<V>(low < in[12]);                  \
+    x[12] = low;                                                               \
+    x[13] = high;                                                              \
+    for (int i = 0; i < 10; ++i) {                                             \
+      KM_DOUBLE_ROUND(x);                                                      \
+    }                                                                          \
+    for (int w = 0; w < 16; ++w) {                                             \
+      const V word = x[w] + (w == 12 ? low : w == 13 ? high : V{} + in[w]);    \
+      std::memcpy(out + w * (LANES), &word, sizeof word);                      \
+    }                                                                          \
   }
 
 KM_CHACHA_GROUP(Group4, , 4)

@@ -7,6 +7,7 @@
 
 #include <immintrin.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "engine/Wipe.h"
@@ -66,7 +67,8 @@ KM_AVX2 std::uint32_t Avx2Chunk(const CSecureTable& t, const std::uint16_t* word
 
 // AVX-512: two digits' bytes side by side in one register, looked up in the 256-byte table
 // with two-table byte permutes (the high bit of an index picks the upper pair).
-KM_AVX512 std::uint32_t Avx512Chunk(const CSecureTable& t, const std::uint16_t* words, char* out) {
+KM_AVX512 inline __attribute__((always_inline)) std::uint32_t Avx512Chunk(const CSecureTable& t,
+                                                                          const std::uint16_t* words, char* out) {
   const __m512i* table = reinterpret_cast<const __m512i*>(t.entries);
   const __m512i t0 = _mm512_loadu_si512(table), t1 = _mm512_loadu_si512(table + 1);
   const __m512i t2 = _mm512_loadu_si512(table + 2), t3 = _mm512_loadu_si512(table + 3);
@@ -92,6 +94,13 @@ KM_AVX512 std::uint32_t Avx512Chunk(const CSecureTable& t, const std::uint16_t* 
     }
   }
   return _mm512_cmplt_epu16_mask(x, _mm512_set1_epi16(static_cast<short>(t.threshold)));
+}
+
+// `chunks` chunks from consecutive words into consecutive output, the rejected lanes of
+// each in masks[]. The table stays in registers across the chunks.
+KM_AVX512 void Avx512Chunks(const CSecureTable& t, const std::uint16_t* words, std::size_t chunks, char* out,
+                            std::uint32_t* masks) {
+  for (std::size_t c = 0; c < chunks; ++c) masks[c] = Avx512Chunk(t, words + 32 * c, out + 32 * t.digits * c);
 }
 
 }  // namespace
@@ -164,24 +173,33 @@ std::uint32_t CSecureRandom::Below(std::uint32_t n) {
   return static_cast<std::uint32_t>(m >> 32);
 }
 
-void CSecureRandom::Chunk(const CSecureTable& t, char* out) {
-  const std::size_t lanes = ChunkWords(path_);
-  const std::uint16_t* words = Take(lanes);
-  std::uint32_t rejected = path_ == FillPath::Avx512 ? Avx512Chunk(t, words, out)
-                           : path_ == FillPath::Avx2 ? Avx2Chunk(t, words, out)
-                                                     : Sse2Chunk(t, words, out);
-  for (; rejected != 0; rejected &= rejected - 1) {
-    const std::size_t lane = static_cast<std::size_t>(__builtin_ctz(rejected));
-    std::uint32_t x = 0;
-    do {
-      x = *Take(1);
-      for (std::uint32_t j = 0; j < t.digits; ++j) {
-        x *= t.length;
-        out[j * lanes + lane] = static_cast<char>(t.entries[x >> 16]);
-        x &= 0xFFFF;
-      }
-    } while (x < t.threshold);
+std::size_t CSecureRandom::Chunks(const CSecureTable& t, std::size_t chunks, char* out) {
+  const std::size_t lanes = ChunkWords(path_), width = lanes * t.digits;
+  std::uint32_t masks[2 * kBufferWords / 8];
+  if (2 * kBufferWords - next_ < lanes) Refill();
+  chunks = std::min(chunks, (2 * kBufferWords - next_) / lanes);
+  const std::uint16_t* words = Take(chunks * lanes);
+  if (path_ == FillPath::Avx512) {
+    Avx512Chunks(t, words, chunks, out, masks);
+  } else {
+    for (std::size_t c = 0; c < chunks; ++c)
+      masks[c] = (path_ == FillPath::Avx2 ? Avx2Chunk : Sse2Chunk)(t, words + lanes * c, out + width * c);
   }
+  // Each rejected word's characters are made again from fresh words until one is kept.
+  for (std::size_t c = 0; c < chunks; ++c)
+    for (std::uint32_t rejected = masks[c]; rejected != 0; rejected &= rejected - 1) {
+      char* lane = out + width * c + static_cast<std::size_t>(__builtin_ctz(rejected));
+      std::uint32_t x = 0;
+      do {
+        x = *Take(1);
+        for (std::uint32_t j = 0; j < t.digits; ++j) {
+          x *= t.length;
+          lane[j * lanes] = static_cast<char>(t.entries[x >> 16]);
+          x &= 0xFFFF;
+        }
+      } while (x < t.threshold);
+    }
+  return chunks;
 }
 
 void CSecureRandom::Fill(const CSecureTable& t, char* out, std::size_t n) {
@@ -191,10 +209,10 @@ void CSecureRandom::Fill(const CSecureTable& t, char* out, std::size_t n) {
   }
   const std::size_t chunk = ChunkWords(path_) * t.digits;
   std::size_t done = 0;
-  for (; done + chunk <= n; done += chunk) Chunk(t, out + done);
+  while (n - done >= chunk) done += chunk * Chunks(t, (n - done) / chunk, out + done);
   if (done < n) {
     char tail[32 * 16];
-    Chunk(t, tail);
+    Chunks(t, 1, tail);
     std::memcpy(out + done, tail, n - done);
     SecureWipe(tail, sizeof tail);
   }

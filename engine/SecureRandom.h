@@ -57,10 +57,12 @@ class CSecureRandom {
  private:
   static constexpr std::size_t kBufferWords = 1024;  // 32-bit words: 4 KiB of keystream
 
-  // The next n 16-bit words of keystream. REQUIRES: n <= 32.
+  // The next n 16-bit words of keystream. REQUIRES: n <= the buffer's words.
   const std::uint16_t* Take(std::size_t n);
   void Refill();
-  void Chunk(const CSecureTable& table, char* out);
+  // Up to `chunks` chunks (the path's words times the table's digits in characters) into
+  // out, as many as the buffered keystream gives (at least one); returns how many.
+  std::size_t Chunks(const CSecureTable& table, std::size_t chunks, char* out);
 
   FillPath path_;
   std::unique_ptr<CChaCha20> cipher_;
