@@ -9,10 +9,7 @@
 
 #include "engine/ChaCha20.h"
 #include "engine/FastFill.h"
-
-// The system's source: getrandom natively, BCryptGenRandom on Windows (one file per
-// platform). Fills all n bytes and returns true, or returns false.
-bool SystemRandomBytes(void* out, std::size_t n);
+#include "engine/SystemRandom.h"
 
 // Where the key bytes come from: SystemRandomBytes unless a test stands in.
 using SystemRandomFunction = bool (*)(void* out, std::size_t n);

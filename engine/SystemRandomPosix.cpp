@@ -3,7 +3,7 @@
 
 #include <cerrno>
 
-#include "engine/SecureRandom.h"
+#include "engine/SystemRandom.h"
 
 bool SystemRandomBytes(void* out, std::size_t n) {
   auto* at = static_cast<unsigned char*>(out);

@@ -4,7 +4,7 @@
 
 #include <bcrypt.h>
 
-#include "engine/SecureRandom.h"
+#include "engine/SystemRandom.h"
 
 bool SystemRandomBytes(void* out, std::size_t n) {
   auto* at = static_cast<unsigned char*>(out);
