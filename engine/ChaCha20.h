@@ -28,7 +28,8 @@ class CChaCha20 {
   // The blocks of one group on `path`: 4, 8 or 16.
   static std::size_t Lanes(FillPath path);
   // Writes the next Lanes(path) blocks word-sliced: word w of the group's block b goes to
-  // out[w * Lanes(path) + b]. The same keystream as Keystream(), in another order.
+  // out[w * Lanes(path) + b], copied bytewise (out may be any storage). The same keystream
+  // as Keystream(), in another order.
   void KeystreamGroup(FillPath path, std::uint32_t* out);
 
  private:

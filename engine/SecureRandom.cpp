@@ -143,19 +143,20 @@ bool CSecureRandom::Start() {
     cipher_ = std::make_unique<CChaCha20>(key, kNonce, 0);
   }
   SecureWipe(key, sizeof key);
-  next_ = 2 * kBufferWords;
+  next_ = kBufferWords;
   return drawn;
 }
 
 void CSecureRandom::Refill() {
-  const std::size_t group = 16 * CChaCha20::Lanes(path_);
-  for (std::size_t at = 0; at < kBufferWords; at += group) cipher_->KeystreamGroup(path_, buffer_ + at);
+  const std::size_t group = 32 * CChaCha20::Lanes(path_);  // 16-bit words
+  for (std::size_t at = 0; at < kBufferWords; at += group)
+    cipher_->KeystreamGroup(path_, reinterpret_cast<std::uint32_t*>(buffer_ + at));
   next_ = 0;
 }
 
 const std::uint16_t* CSecureRandom::Take(std::size_t n) {
-  if (2 * kBufferWords - next_ < n) Refill();  // the rest is dropped: keystream is never used twice
-  const auto* words = reinterpret_cast<const std::uint16_t*>(buffer_) + next_;
+  if (kBufferWords - next_ < n) Refill();  // the rest is dropped: keystream is never used twice
+  const std::uint16_t* words = buffer_ + next_;
   next_ += n;
   return words;
 }
@@ -175,9 +176,9 @@ std::uint32_t CSecureRandom::Below(std::uint32_t n) {
 
 std::size_t CSecureRandom::Chunks(const CSecureTable& t, std::size_t chunks, char* out) {
   const std::size_t lanes = ChunkWords(path_), width = lanes * t.digits;
-  std::uint32_t masks[2 * kBufferWords / 8];
-  if (2 * kBufferWords - next_ < lanes) Refill();
-  chunks = std::min(chunks, (2 * kBufferWords - next_) / lanes);
+  std::uint32_t masks[kBufferWords / 8];  // one per chunk of the narrowest path
+  if (kBufferWords - next_ < lanes) Refill();
+  chunks = std::min(chunks, (kBufferWords - next_) / lanes);
   const std::uint16_t* words = Take(chunks * lanes);
   if (path_ == FillPath::Avx512) {
     Avx512Chunks(t, words, chunks, out, masks);

@@ -29,7 +29,7 @@ struct CSecureTable {
   std::uint32_t length;
   std::uint32_t digits;     // characters per 16-bit word, chosen for the fewest words per character
   std::uint32_t threshold;  // 2^16 mod L^digits: a word whose final low half is below this is rejected
-  alignas(64) unsigned char entries[256] = {};
+  unsigned char entries[256] = {};
 };
 
 class CSecureRandom {
@@ -52,7 +52,7 @@ class CSecureRandom {
   void UsePath(FillPath path) { path_ = path; }
 
  private:
-  static constexpr std::size_t kBufferWords = 1024;  // 32-bit words: 4 KiB of keystream
+  static constexpr std::size_t kBufferWords = 2048;  // 16-bit words: 4 KiB of keystream
 
   // The next n 16-bit words of keystream. REQUIRES: n <= the buffer's words.
   const std::uint16_t* Take(std::size_t n);
@@ -63,6 +63,6 @@ class CSecureRandom {
 
   FillPath path_;
   std::unique_ptr<CChaCha20> cipher_;
-  std::size_t next_ = 2 * kBufferWords;  // in 16-bit words; the buffer starts empty
-  alignas(64) std::uint32_t buffer_[kBufferWords];
+  std::size_t next_ = kBufferWords;     // in 16-bit words; the buffer starts empty
+  std::uint16_t buffer_[kBufferWords];  // written bytewise by the cipher
 };
