@@ -53,7 +53,8 @@ class CGeneratorDlg : public CDialog {
   MessageTable GetMessageTable() const override;
   ExchangeMap GetExchangeMap() override { return exchange_; }
   // Pushes the fields, completes the system menu, sets the icons, creates the pages, sets up
-  // the include and exclude rows and the list, and seeds the random source.
+  // the include and exclude rows and the list, seeds the random source and reads the secure
+  // random choice into the Main menu.
   bool OnInitWindow() override;
 
  private:
