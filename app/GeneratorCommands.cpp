@@ -12,6 +12,7 @@
 
 #include "app/GeneratorDlg.h"
 #include "app/ListViewRows.h"
+#include "app/UserChoices.h"
 #include "app/WipeOnExit.h"
 #include "engine/GenerationSettings.h"
 #include "engine/PasswordFiles.h"
@@ -110,6 +111,9 @@ void WarnAbout(GenerateResult result, const std::string& path) {
       break;
     case GenerateResult::WriteFailed:
       WarnWriteFailed(path);
+      break;
+    case GenerateResult::RandomFailed:
+      AppMessageBox("The system's secure random source failed. No passwords were made.");
       break;
   }
 }
@@ -264,7 +268,7 @@ void CGeneratorDlg::OnGenerate() {
   {
     CRedrawOff quiet(passwordList);
     CListViewRows rows(passwordList);
-    result = CPasswordGenerator::Generate(theSettings, PasswordSink::List(rows));
+    result = Run(PasswordSink::List(rows));
   }
   WarnAbout(result, {});
   PushControls();
@@ -273,10 +277,21 @@ void CGeneratorDlg::OnGenerate() {
 void CGeneratorDlg::OnGenerateToFile() {
   if (ChooseOutputFile(false) != 0) return;
   FillSettings();
-  const GenerateResult result = CPasswordGenerator::Generate(theSettings, PasswordSink::File(outputPath));
+  const GenerateResult result = Run(PasswordSink::File(outputPath));
   WarnAbout(result, outputPath);
   if (result == GenerateResult::CannotCreate) return;
   PushControls();
+}
+
+GenerateResult CGeneratorDlg::Run(const PasswordSink& sink) const {
+  return useSecureRandom ? CPasswordGenerator::GenerateSecure(theSettings, sink)
+                         : CPasswordGenerator::Generate(theSettings, sink);
+}
+
+void CGeneratorDlg::OnSecureRandom() {
+  useSecureRandom = !useSecureRandom;
+  CheckMenuItem(GetMenu(m_hWnd), IDM_SECURE_RANDOM, MF_BYCOMMAND | (useSecureRandom ? MF_CHECKED : MF_UNCHECKED));
+  WriteSecureRandomChoice(useSecureRandom);  // if it fails, the choice holds for this run only
 }
 
 void CGeneratorDlg::OnSaveToFile() {

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "app/NumberField.h"
+#include "app/UserChoices.h"
 #include "engine/GenerationSettings.h"
 #include "engine/RandomSource.h"
 #include "links/WebCommands.h"
@@ -65,6 +66,8 @@ constexpr MessageEntry CGeneratorDlg::kMessages[] = {
     {WM_COMMAND, 0, IDM_DOWNLOAD, On<&CGeneratorDlg::OnDownloadPage>},
     {WM_COMMAND, 0, IDM_FEEDBACK, On<&CGeneratorDlg::OnSendFeedback>},
     {WM_COMMAND, 0, IDM_ABOUT, On<&CGeneratorDlg::OnAboutBox>},
+    // Main menu (code 0): the secure random choice (GeneratorCommands.cpp).
+    {WM_COMMAND, 0, IDM_SECURE_RANDOM, On<&CGeneratorDlg::OnSecureRandom>},
     // Controls.
     {WM_COMMAND, BN_CLICKED, IDC_USE_INCLUDE, On<&CGeneratorDlg::OnIncludeClicked>},
     {WM_COMMAND, BN_CLICKED, IDC_USE_EXCLUDE, On<&CGeneratorDlg::OnExcludeClicked>},
@@ -99,6 +102,8 @@ bool CGeneratorDlg::OnInitWindow() {
 
   // The only seeding in the life of the process; nothing has drawn a number before it.
   theRandom.Seed(GetTickCount());
+  useSecureRandom = ReadSecureRandomChoice();
+  CheckMenuItem(GetMenu(m_hWnd), IDM_SECURE_RANDOM, MF_BYCOMMAND | (useSecureRandom ? MF_CHECKED : MF_UNCHECKED));
   return true;  // the focus goes to the first tab stop, "All caps latin (A...Z)"
 }
 

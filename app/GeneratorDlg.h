@@ -9,6 +9,7 @@
 
 #include "app/MaskTypeDlg.h"
 #include "app/RandomTypeDlg.h"
+#include "engine/PasswordGenerator.h"
 #include "platform/Controls.h"
 #include "platform/Dialog.h"
 
@@ -44,12 +45,16 @@ class CGeneratorDlg : public CDialog {
   std::string excludeText;
   std::int32_t count = 10;
   CListCtrl passwordList;
+  // Generate and Generate to file draw from the system's secure source (Main menu check);
+  // read from the user's registry when the window initialises.
+  bool useSecureRandom = false;
 
  protected:
   MessageTable GetMessageTable() const override;
   ExchangeMap GetExchangeMap() override { return exchange_; }
   // Pushes the fields, completes the system menu, sets the icons, creates the pages, sets up
-  // the include and exclude rows and the list, and seeds the random source.
+  // the include and exclude rows and the list, seeds the random source and reads the secure
+  // random choice into the Main menu.
   bool OnInitWindow() override;
 
  private:
@@ -90,6 +95,10 @@ class CGeneratorDlg : public CDialog {
   void OnToClipboard();
   void OnAddIncludeFromFile();
   void OnAddExcludeFromFile();
+  // Main menu: turns the secure random source on or off, shows it and remembers it.
+  void OnSecureRandom();
+  // Runs the generator the menu choice names.
+  GenerateResult Run(const PasswordSink& sink) const;
   // Pulls the window and both pages (a failed pull has warned; the fields go on as they
   // stand) and fills theSettings from them.
   void FillSettings();
