@@ -44,4 +44,9 @@ class CPasswordGenerator {
   // from an empty pool is refused before any file is touched.
   static GenerateResult Generate(const CGenerationSettings& settings, const PasswordSink& sink,
                                  CRandomSource& random = theRandom);
+  // The same with `count` in place of settings.count: any count, beyond the window's
+  // range too (the benchmark). A file run that cannot get its memory (or its writer
+  // thread) says CannotCreate, and the old file stays untouched.
+  static GenerateResult Generate(const CGenerationSettings& settings, const PasswordSink& sink, CRandomSource& random,
+                                 std::int64_t count);
 };
