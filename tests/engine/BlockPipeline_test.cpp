@@ -27,11 +27,7 @@ std::size_t MakeNumbered(int call, char* out, std::int64_t& left) {
 }  // namespace
 
 TEST(BlockPipeline, AFailedWriteStopsTheMakerWithinTheRing) {
-#ifdef _WIN32
-  const std::string full = "Z:\\dev\\full";
-#else
-  const std::string full = "/dev/full";
-#endif
+  const std::string full = kFullDevice;
   int calls = 0;
   CBlockPipeline pipeline;
   ASSERT_TRUE(pipeline.Create(full));

@@ -65,14 +65,6 @@ TEST(PasswordListFile, CreateFailsCleanly) {
   EXPECT_FALSE(file.Create(dir.File("")));  // a folder is not a file
 }
 
-// A device that accepts the open and fails every write with "disk full". Wine reaches
-// the Linux device through its Z: drive, and WriteFile fails there with ERROR_DISK_FULL.
-#ifdef _WIN32
-constexpr const char* kFullDevice = "Z:\\dev\\full";
-#else
-constexpr const char* kFullDevice = "/dev/full";
-#endif
-
 TEST(PasswordListFile, WriteFailureIsReported) {
   CPasswordListFile file;
   ASSERT_TRUE(file.Create(kFullDevice));

@@ -221,11 +221,7 @@ TEST(PasswordGenerator, FileGetsEveryPasswordAsALine) {
 }
 
 TEST(PasswordGenerator, WriteFailureStopsTheRun) {
-#ifdef _WIN32
-  const std::string full = "Z:\\dev\\full";
-#else
-  const std::string full = "/dev/full";
-#endif
+  const std::string full = kFullDevice;
   CRandomSource random = Seeded(8);
   EXPECT_EQ(CPasswordGenerator::Generate(RandomDefaults(8, 1000000), PasswordSink::File(full), random),
             GenerateResult::WriteFailed);
