@@ -164,17 +164,18 @@ struct FileTarget {
 // failed), just as when each block was made only after the one before had been written.
 GenerateResult MakeToFile(FileTarget& target, std::int64_t count, std::uint32_t& state, const BlockMaker& make,
                           const std::function<std::uint32_t()>& now) {
-  CBlockPipeline pipeline;
-  if (!pipeline.Create(target.path)) return GenerateResult::CannotCreate;
-  target.created = true;
   // The maker is never more than kBlocks blocks ahead of a failed write.
   std::array<std::uint32_t, CBlockPipeline::kBlocks> after{};
   std::uint64_t made = 0;
-  const auto outcome = pipeline.Run(count, [&](char* out, std::size_t size, std::int64_t& left) {
+  const BlockMaker counted = [&](char* out, std::size_t size, std::int64_t& left) {
     const std::size_t bytes = make(out, size, left);
     after[made++ % after.size()] = now();
     return bytes;
-  });
+  };
+  CBlockPipeline pipeline;
+  if (!pipeline.Create(target.path)) return GenerateResult::CannotCreate;
+  target.created = true;
+  const auto outcome = pipeline.Run(count, counted);
   if (outcome.blocks > 0) state = after[(outcome.blocks - 1) % after.size()];
   return outcome.written ? GenerateResult::Completed : GenerateResult::WriteFailed;
 }
