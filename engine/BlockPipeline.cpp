@@ -47,7 +47,10 @@ void CBlockPipeline::WriteBlocks() {
     ++attempted_;
     head_ = (head_ + 1) % kBlocks;
     --queued_;
+    // Woken after the unlock, the maker finds the mutex free and need not wait for it.
+    lock.unlock();
     wroteOne_.notify_one();
+    lock.lock();
   }
 }
 
