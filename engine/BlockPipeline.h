@@ -22,7 +22,9 @@ using BlockMaker = std::function<std::size_t(char* out, std::size_t size, std::i
 
 class CBlockPipeline {
  public:
-  static constexpr std::size_t kBlocks = 3;
+  static constexpr std::size_t kBlocks = 4;
+  // A side that waits for the other is woken once this many blocks are ready or free.
+  static constexpr std::size_t kBatch = 2;
 
   // Allocates the blocks and starts the writer thread, so that a run that cannot start
   // fails before any file is touched. Throws std::bad_alloc or std::system_error.
@@ -67,6 +69,7 @@ class CBlockPipeline {
   std::uint64_t attempted_ = 0;  // blocks the writer has taken off the queue
   std::uint64_t failedAt_ = 0;   // the block whose write failed, when failed_
   bool failed_ = false;
+  bool ending_ = false;  // no more blocks come: the writer takes them one by one
   bool drop_ = false;
   bool quit_ = false;
 
