@@ -10,7 +10,7 @@ bool CPasswordListFile::Create(const std::string& path) {
   Close();
   failed_ = false;
   used_ = 0;
-  if (!block_.Data()) block_ = CWipedBuffer(kBlockSize + kRoomSlack);
+  if (!block_.Data()) block_ = CWipedBuffer(kBlockSize);
   return file_.CreateAlways(path);
 }
 
