@@ -4,11 +4,13 @@
 //
 //   keymoor_bench [--count N] [--file PATH] [--seed S] [--repeat R] [--path sse2|avx2|avx512] [--verbose]
 //
-// Runs the cases one after another (100,000,000 passwords each, except 100 of
-// length 1,000,000). Page-cache writes are noisy (reclaim, other processes; under Wine
-// some runs take three times as long), so each case and its write limit are measured R
-// times (default 3), alternately, with the file removed before each, and the best time
-// of each counts. The write limit of a case is its byte count at the best write rate
+// Runs the cases one after another (100,000,000 passwords each, or any count N up to and
+// beyond 2^31, except 100 of length 1,000,000; the last two draw from the system's secure
+// source). Page-cache writes are noisy
+// (reclaim, other processes; under Wine some runs take three times as long), so each case
+// and its write limit are measured R times (default 3), alternately, with the file removed
+// before each; the best time of each counts, and the median of the case's times is shown
+// beside it. The write limit of a case is its byte count at the best write rate
 // seen in the whole run (never more than its own best time), so that one case whose
 // every write run was slow does not flatter its ratio. The file is written beside the
 // program unless --file says otherwise, and removed at the end. --path limits the vector
@@ -18,6 +20,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -28,47 +31,48 @@
 
 namespace {
 
+// The count goes to Generate beside the settings, whose count field cannot hold all.
 struct Case {
   const char* name;
   CGenerationSettings settings;
+  std::int64_t count;
   bool secure = false;  // drawn from the system's secure source instead of the 15-bit generator
 };
 
-CGenerationSettings Headline(std::int32_t count) {
+CGenerationSettings Headline() {
   CGenerationSettings s;
   s.mode = GenerationMode::Random;
   s.length = 8;
   s.useCapitals = s.useSmall = s.useDigits = 1;
-  s.count = count;
   return s;
 }
 
-std::vector<Case> Cases(std::int32_t count) {
+std::vector<Case> Cases(std::int64_t count) {
   std::vector<Case> cases;
-  cases.push_back({"random8-default-sets", Headline(count)});
-  CGenerationSettings s = Headline(count);
+  cases.push_back({"random8-default-sets", Headline(), count});
+  CGenerationSettings s = Headline();
   s.useSpecial = s.useInclude = s.useExclude = 1;
   s.includeText = "\xE4\xF6\xFC\xDF \xA7";
   s.excludeText = "O0Il1|`'\"";
-  cases.push_back({"random8-all-sets-incl-excl", s});
-  s = Headline(count);
+  cases.push_back({"random8-all-sets-incl-excl", s, count});
+  s = Headline();
   s.length = 16;
   s.variableLength = 1;
-  cases.push_back({"random-variable-upto16", s});
-  s = Headline(count);
+  cases.push_back({"random-variable-upto16", s, count});
+  s = Headline();
   s.mode = GenerationMode::Masked;
   s.mask = "????-????-????";
   s.symbolMask = "?";
-  cases.push_back({"masked-????-????-????", s});
-  s = Headline(count < 100 ? count : 100);
+  cases.push_back({"masked-????-????-????", s, count});
+  s = Headline();
   s.length = 1000000;
-  cases.push_back({"random-length-1000000", s});
+  cases.push_back({"random-length-1000000", s, std::min<std::int64_t>(count, 100)});
   // The same settings with every random decision from the system's secure source.
-  cases.push_back({"secure-random8-default-sets", Headline(count), true});
-  s = Headline(count);
+  cases.push_back({"secure-random8-default-sets", Headline(), count, true});
+  s = Headline();
   s.length = 16;
   s.variableLength = 1;
-  cases.push_back({"secure-variable-upto16", s, true});
+  cases.push_back({"secure-variable-upto16", s, count, true});
   return cases;
 }
 
@@ -99,6 +103,12 @@ double WriteLimit(const std::string& path, std::uint64_t bytes) {
   return Seconds(start);
 }
 
+double Median(std::vector<double> times) {
+  std::sort(times.begin(), times.end());
+  const std::size_t n = times.size();
+  return n % 2 == 1 ? times[n / 2] : (times[n / 2 - 1] + times[n / 2]) / 2;
+}
+
 const char* PathName(FillPath path) {
   return path == FillPath::Avx512 ? "avx512" : path == FillPath::Avx2 ? "avx2" : "sse2";
 }
@@ -106,7 +116,7 @@ const char* PathName(FillPath path) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::int32_t count = 100000000;
+  std::int64_t count = 100000000;
   // By default the file goes beside the program, in the build folder.
   std::string path = argv[0];
   path = path.substr(0, path.find_last_of("/\\") + 1) + "keymoor-bench.txt";
@@ -117,7 +127,12 @@ int main(int argc, char** argv) {
     const std::string arg = argv[i];
     const bool hasValue = i + 1 < argc;
     if (arg == "--count" && hasValue) {
-      count = static_cast<std::int32_t>(std::atol(argv[++i]));
+      char* end = nullptr;
+      count = std::strtoll(argv[++i], &end, 10);
+      if (*end != '\0' || count < 1) {
+        std::fprintf(stderr, "--count takes a whole number from 1 up\n");
+        return 2;
+      }
     } else if (arg == "--file" && hasValue) {
       path = argv[++i];
     } else if (arg == "--seed" && hasValue) {
@@ -139,16 +154,26 @@ int main(int argc, char** argv) {
     }
   }
 
+  // The file is removed before every run: never let that be a device or anything else
+  // that is not a plain file of ours.
+  std::error_code error;
+  const auto status = std::filesystem::symlink_status(path, error);
+  if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
+    std::fprintf(stderr, "%s exists and is not a plain file; give another --file\n", path.c_str());
+    return 2;
+  }
+
   struct Result {
     const char* name;
-    std::int32_t count;
+    std::int64_t count;
     std::uint64_t bytes;
-    double generate, written;
+    double generate, median, written;
   };
   std::vector<Result> results;
   int failures = 0;
   for (const Case& c : Cases(count)) {
-    double generate = 1e30, limit = 1e30;
+    std::vector<double> times;
+    double limit = 1e30;
     std::uint64_t bytes = 0;
     GenerateResult result = GenerateResult::Completed;
     for (int run = 0; run < repeat && result == GenerateResult::Completed; ++run) {
@@ -156,14 +181,14 @@ int main(int argc, char** argv) {
       CRandomSource random;
       random.Seed(seed);
       const auto start = std::chrono::steady_clock::now();
-      result = c.secure ? CPasswordGenerator::GenerateSecure(c.settings, PasswordSink::File(path))
-                        : CPasswordGenerator::Generate(c.settings, PasswordSink::File(path), random);
+      result = c.secure ? CPasswordGenerator::GenerateSecure(c.settings, PasswordSink::File(path), c.count)
+                        : CPasswordGenerator::Generate(c.settings, PasswordSink::File(path), random, c.count);
       const double made = Seconds(start);
       bytes = FileSize(path);
       const double written = WriteLimit(path, bytes);
       if (written < 0) result = GenerateResult::WriteFailed;
       if (verbose) std::printf("  %s run %d: generate %.3f s, write limit %.3f s\n", c.name, run + 1, made, written);
-      generate = std::min(generate, made);
+      times.push_back(made);
       limit = std::min(limit, written);
     }
     std::remove(path.c_str());
@@ -172,19 +197,20 @@ int main(int argc, char** argv) {
       ++failures;
       continue;
     }
-    results.push_back({c.name, c.settings.count, bytes, generate, limit});
+    results.push_back({c.name, c.count, bytes, *std::min_element(times.begin(), times.end()), Median(times), limit});
   }
 
   double rate = 0;  // the best write rate of the run, bytes per second
   for (const Result& r : results) rate = std::max(rate, r.bytes / r.written);
-  std::printf("vector path %s; best of %d runs each; best write rate %.2f GB/s\n", PathName(ActiveFillPath()), repeat,
-              rate / 1e9);
-  std::printf("%-28s %11s %13s %9s %13s %9s %6s\n", "case", "passwords", "bytes", "seconds", "passwords/s", "limit s",
-              "ratio");
+  std::printf("vector path %s; best and median of %d runs each; best write rate %.2f GB/s\n",
+              PathName(ActiveFillPath()), repeat, rate / 1e9);
+  std::printf("%-28s %11s %13s %9s %9s %13s %9s %6s %6s\n", "case", "passwords", "bytes", "best s", "median s",
+              "passwords/s", "limit s", "ratio", "median");
   for (const Result& r : results) {
     const double limit = std::min(r.written, r.bytes / rate);
-    std::printf("%-28s %11d %13llu %9.3f %13.0f %9.3f %6.2f\n", r.name, r.count,
-                static_cast<unsigned long long>(r.bytes), r.generate, r.count / r.generate, limit, r.generate / limit);
+    std::printf("%-28s %11lld %13llu %9.3f %9.3f %13.0f %9.3f %6.2f %6.2f\n", r.name, static_cast<long long>(r.count),
+                static_cast<unsigned long long>(r.bytes), r.generate, r.median, r.count / r.generate, limit,
+                r.generate / limit, r.median / limit);
   }
   return failures == 0 ? 0 : 1;
 }

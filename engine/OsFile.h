@@ -20,8 +20,9 @@ class COsFile {
   // Windows nobody else may open it while it is open here (share mode 0). False when
   // it cannot be created; an existing file is then left untouched.
   bool CreateAlways(const std::string& path);
-  // Opens an existing file for reading. On Windows others may read it meanwhile but
-  // not write it. False when it cannot be opened.
+  // Opens an existing plain file for reading, without waiting (a FIFO is not waited on).
+  // On Windows others may read it meanwhile but not write it. False when it cannot be
+  // opened or is not a plain file (a folder, FIFO, pipe or device).
   bool OpenForRead(const std::string& path);
 
   bool IsOpen() const;

@@ -29,10 +29,13 @@ bool COsFile::CreateAlways(const std::string& path) {
 
 bool COsFile::OpenForRead(const std::string& path) {
   Close();
-  fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  // A folder opens here but not on Windows; refuse it the same way.
+  // Without O_NONBLOCK, opening a FIFO waits for a writer, possibly forever. Only plain
+  // files are read: a folder, FIFO, socket or device is refused before any read.
+  fd_ = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   struct stat st;
-  if (IsOpen() && (::fstat(fd_, &st) != 0 || S_ISDIR(st.st_mode))) Close();
+  if (IsOpen() && (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode))) Close();
+  // Reads of a plain file never wait anyway; clear the flag so they behave as usual.
+  if (IsOpen() && ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~O_NONBLOCK) != 0) Close();
   return IsOpen();
 }
 

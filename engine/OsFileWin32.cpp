@@ -28,6 +28,12 @@ bool COsFile::OpenForRead(const std::string& path) {
   Close();
   handle_ =
       CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  // Only plain files are read: a pipe name or a device (NUL, COM1) opens here too, and a
+  // read from it may wait forever. Refused by type, before any read.
+  BY_HANDLE_FILE_INFORMATION info;
+  if (IsOpen() && (GetFileType(handle_) != FILE_TYPE_DISK || !GetFileInformationByHandle(handle_, &info) ||
+                   (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0))
+    Close();
   return IsOpen();
 }
 

@@ -10,22 +10,14 @@ bool CPasswordListFile::Create(const std::string& path) {
   Close();
   failed_ = false;
   used_ = 0;
-  if (!file_.CreateAlways(path)) return false;
-  if (!block_) block_ = std::make_unique<char[]>(kBlockSize + kRoomSlack);
-  return true;
+  if (!block_.Data()) block_ = CWipedBuffer(kBlockSize);
+  return file_.CreateAlways(path);
 }
 
 bool CPasswordListFile::Flush() {
-  if (used_ > 0 && !failed_) failed_ = !file_.Write(block_.get(), used_);
+  if (used_ > 0 && !failed_) failed_ = !file_.Write(block_.Data(), used_);
   used_ = 0;
   return !failed_;
-}
-
-char* CPasswordListFile::Room(std::size_t atLeast, std::size_t* size) {
-  if (failed_ || !file_.IsOpen()) return nullptr;
-  if (atLeast > kBlockSize - used_ && !Flush()) return nullptr;
-  *size = kBlockSize - used_;
-  return block_.get() + used_;
 }
 
 bool CPasswordListFile::WriteLine(const char* bytes, std::size_t n) {
@@ -37,9 +29,9 @@ bool CPasswordListFile::WriteLine(const char* bytes, std::size_t n) {
     failed_ = !file_.Write(bytes, n) || !file_.Write("\r\n", 2);
     return !failed_;
   }
-  std::memcpy(block_.get() + used_, bytes, n);
-  block_[used_ + n] = '\r';
-  block_[used_ + n + 1] = '\n';
+  std::memcpy(block_.Data() + used_, bytes, n);
+  block_.Data()[used_ + n] = '\r';
+  block_.Data()[used_ + n + 1] = '\n';
   used_ += n + 2;
   return true;
 }

@@ -4,15 +4,21 @@
 #include "engine/PasswordGenerator.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
+#include <functional>
 #include <memory>
+#include <new>
 #include <optional>
 #include <string>
+#include <system_error>
 #include <vector>
 
+#include "engine/BlockPipeline.h"
 #include "engine/CharacterPool.h"
 #include "engine/FastFill.h"
 #include "engine/PasswordFiles.h"
+#include "engine/Wipe.h"
 
 namespace {
 
@@ -33,7 +39,7 @@ class CDrawStage {
   CDrawStage(const CFillTable& table, std::uint32_t state, const CFillTable* second = nullptr)
       : table_(table), secondTable_(second), base_(state), next_(state) {
     for (std::size_t k = 1; k < jumps_.size(); ++k) jumps_[k] = jumps_[k - 1].Then(CJump::Of(1));
-    if (second) seconds_ = std::make_unique<char[]>(kStaged);
+    if (second) seconds_ = CWipedBuffer(kStaged);
   }
 
   // Makes sure that at least `need` draws are ready. REQUIRES: need <= kStaged.
@@ -41,21 +47,21 @@ class CDrawStage {
     if (Available() >= need) return;
     const std::size_t keep = Available();
     base_ = State();
-    std::memmove(chars_.get(), Chars(), keep);
+    std::memmove(chars_.Data(), Chars(), keep);
     if (secondTable_) {
-      std::memmove(seconds_.get(), seconds_.get() + cursor_, keep);
-      FillChars(table_, *secondTable_, next_, chars_.get() + keep, seconds_.get() + keep, kStaged - keep);
+      std::memmove(seconds_.Data(), seconds_.Data() + cursor_, keep);
+      FillChars(table_, *secondTable_, next_, chars_.Data() + keep, seconds_.Data() + keep, kStaged - keep);
     } else {
-      FillChars(table_, next_, chars_.get() + keep, kStaged - keep);
+      FillChars(table_, next_, chars_.Data() + keep, kStaged - keep);
     }
     cursor_ = 0;
     filled_ = kStaged;
   }
   std::size_t Available() const { return filled_ - cursor_; }
   // The ready draws' characters, followed by 32 readable bytes.
-  const char* Chars() const { return chars_.get() + cursor_; }
+  const char* Chars() const { return chars_.Data() + cursor_; }
   // The ready draws mapped by the second table.
-  const unsigned char* Seconds() const { return reinterpret_cast<const unsigned char*>(seconds_.get()) + cursor_; }
+  const unsigned char* Seconds() const { return reinterpret_cast<const unsigned char*>(seconds_.Data()) + cursor_; }
   void Take(std::size_t n) { cursor_ += n; }
   std::uint32_t State() const { return jumps_[cursor_].Apply(base_); }
 
@@ -67,8 +73,8 @@ class CDrawStage {
   std::size_t filled_ = 0;
   std::size_t cursor_ = 0;
   std::vector<CJump> jumps_ = std::vector<CJump>(kStaged + 1);
-  std::unique_ptr<char[]> chars_ = std::make_unique<char[]>(kStaged + 32);
-  std::unique_ptr<char[]> seconds_;
+  CWipedBuffer chars_ = CWipedBuffer(kStaged + 32);
+  CWipedBuffer seconds_;
 };
 
 // Copies in 16-byte pieces: up to 15 bytes beyond n (and 16 for n = 0) are read and written.
@@ -102,22 +108,22 @@ class CVariableLines {
     // least 6 draws and one byte more than its draws, and the last ends by ready + N.
     if (ready >= 64 && left > static_cast<std::int64_t>(ready) && last - at >= static_cast<std::ptrdiff_t>(2 * ready)) {
       const std::size_t half = ready / 2;
-      char* side = side_.data();
+      char* side = side_.Data();
       for (guess = half; p < half && guess < ready; --left) {
         const std::size_t n = steps[p], m = steps[guess];
         at += Line(chars + p, n, at);
         p += n;
         starts_[guessed] = guess;
-        offsets_[guessed++] = static_cast<std::size_t>(side - side_.data());
+        offsets_[guessed++] = static_cast<std::size_t>(side - side_.Data());
         side += Line(chars + guess, m, side);
         guess += m;
       }
-      offsets_[guessed] = static_cast<std::size_t>(side - side_.data());
+      offsets_[guessed] = static_cast<std::size_t>(side - side_.Data());
     }
     for (std::size_t j = 0; p < ready && left > 0 && at <= last;) {
       while (j < guessed && starts_[j] < p) ++j;
       if (j < guessed && starts_[j] == p) {  // on the guessed track: the rest of its lines are right
-        std::memcpy(at, side_.data() + offsets_[j], offsets_[guessed] - offsets_[j]);
+        std::memcpy(at, side_.Data() + offsets_[j], offsets_[guessed] - offsets_[j]);
         at += offsets_[guessed] - offsets_[j];
         left -= static_cast<std::int64_t>(guessed - j);
         p = guess;
@@ -140,31 +146,49 @@ class CVariableLines {
     return n + 1;
   }
 
-  std::vector<char> side_ = std::vector<char>(2 * kStaged + 64);
+  CWipedBuffer side_ = CWipedBuffer(2 * kStaged + 64);
   std::vector<std::size_t> starts_ = std::vector<std::size_t>(kStaged / 6 + 2);
   std::vector<std::size_t> offsets_ = std::vector<std::size_t>(kStaged / 6 + 3);  // and the end
 };
 
-// Hands the file's free blocks to `make`, which fills whole lines of at most `maxLine`
-// bytes into them while `left` lasts, and returns the bytes it made. False when a write
-// fails.
-template <class Make>
-bool FillBlocks(CPasswordListFile& file, std::size_t maxLine, std::int64_t count, Make make) {
-  for (std::int64_t left = count; left > 0;) {
-    std::size_t size = 0;
-    char* room = file.Room(maxLine, &size);
-    if (!room) return false;
-    file.Commit(make(room, size, left));
-  }
-  return true;
+// Where a file run goes, and whether the file was created: from then on, a failure is
+// no longer one of not being able to start.
+struct FileTarget {
+  const std::string& path;
+  bool created = false;
+};
+
+// Creates the file and fills it with `count` lines from `make` through the pipeline.
+// `now` tells where the random source stands after the lines made so far; `state` ends
+// where it stands after the blocks that count (every block, or up to the one whose write
+// failed), just as when each block was made only after the one before had been written.
+GenerateResult MakeToFile(FileTarget& target, std::int64_t count, std::uint32_t& state, const BlockMaker& make,
+                          const std::function<std::uint32_t()>& now) {
+  // The maker is never more than kBlocks blocks ahead of a failed write.
+  std::array<std::uint32_t, CBlockPipeline::kBlocks> after{};
+  std::uint64_t made = 0;
+  const BlockMaker counted = [&](char* out, std::size_t size, std::int64_t& left) {
+    const std::size_t bytes = make(out, size, left);
+    after[made++ % after.size()] = now();
+    return bytes;
+  };
+  CBlockPipeline pipeline;
+  if (!pipeline.Create(target.path)) return GenerateResult::CannotCreate;
+  target.created = true;
+  const auto outcome = pipeline.Run(count, counted);
+  if (outcome.blocks > 0) state = after[(outcome.blocks - 1) % after.size()];
+  return outcome.written ? GenerateResult::Completed : GenerateResult::WriteFailed;
 }
 
 // The file run made in place and many draws at once, byte for byte the lines that the
 // one-at-a-time loop makes, leaving `random` where that loop would. Empty when this run
-// is not suited (the caller then uses that loop); false when a write failed.
-std::optional<bool> WriteLinesFast(const CGenerationSettings& s, const CCharacterPool& pool, std::size_t nominal,
-                                   std::int64_t count, CPasswordListFile& file, CRandomSource& random) {
-  if (count == 0) return true;
+// is not suited (the caller then uses that loop). Everything it needs is allocated before
+// the file is created.
+std::optional<GenerateResult> WriteLinesFast(const CGenerationSettings& s, const CCharacterPool& pool,
+                                             std::size_t nominal, std::int64_t count, FileTarget& target,
+                                             CRandomSource& random) {
+  std::uint32_t state = random.State();
+  if (count == 0) return MakeToFile(target, 0, state, nullptr, nullptr);
   if (nominal + 2 > CPasswordListFile::kBlockSize) return std::nullopt;
   const bool masked = s.mode == GenerationMode::Masked;
   const bool variable = !masked && s.variableLength && nominal >= 6;
@@ -174,8 +198,8 @@ std::optional<bool> WriteLinesFast(const CGenerationSettings& s, const CCharacte
     table = std::make_unique<CFillTable>(pool.View());
     if (!table->exact) return std::nullopt;
   }
-  std::uint32_t state = random.State();
-  bool written = true;
+  GenerateResult result;
+  const auto stateNow = [&] { return state; };
 
   if (!variable && (masked || nominal <= kLongLine)) {
     // Every line alike: the mask (or N drawn places) and CR LF.
@@ -189,15 +213,16 @@ std::optional<bool> WriteLinesFast(const CGenerationSettings& s, const CCharacte
     if (draws > kStaged) return std::nullopt;  // a mask longer than the window allows
     if (draws == 0) {
       static const char kNone[32] = {};
-      written = FillBlocks(file, maxLine, count, [&](char* out, std::size_t size, std::int64_t& left) {
+      const auto make = [&](char* out, std::size_t size, std::int64_t& left) {
         const auto lines = static_cast<std::size_t>(std::min<std::int64_t>(left, size / maxLine));
         layout.Assemble(kNone, lines, out);
         left -= lines;
         return lines * maxLine;
-      });
+      };
+      result = MakeToFile(target, count, state, make, stateNow);
     } else {
       CDrawStage stage(*table, state);
-      written = FillBlocks(file, maxLine, count, [&](char* out, std::size_t size, std::int64_t& left) {
+      const auto make = [&](char* out, std::size_t size, std::int64_t& left) {
         std::size_t used = 0;
         while (left > 0 && size - used >= maxLine) {
           stage.Ensure(draws);
@@ -210,19 +235,20 @@ std::optional<bool> WriteLinesFast(const CGenerationSettings& s, const CCharacte
           left -= lines;
         }
         return used;
-      });
-      state = stage.State();
+      };
+      result = MakeToFile(target, count, state, make, [&] { return stage.State(); });
     }
   } else if (!variable) {
     // Long passwords: filled in place.
-    written = FillBlocks(file, maxLine, count, [&](char* out, std::size_t size, std::int64_t& left) {
+    const auto make = [&](char* out, std::size_t size, std::int64_t& left) {
       std::size_t used = 0;
       for (; left > 0 && size - used >= maxLine; --left, used += maxLine) {
         FillChars(*table, state, out + used, nominal);
         EndLine(out + used + nominal);
       }
       return used;
-    });
+    };
+    result = MakeToFile(target, count, state, make, stateNow);
   } else {
     // Variable length: each line's first draw is its length, the next ones its characters.
     const auto lengths = static_cast<std::uint32_t>(nominal - 4);
@@ -238,7 +264,7 @@ std::optional<bool> WriteLinesFast(const CGenerationSettings& s, const CCharacte
       stage.emplace(*table, state, &*stepTable);
     }
     CVariableLines lines;
-    written = FillBlocks(file, maxLine, count, [&](char* out, std::size_t size, std::int64_t& left) {
+    const auto make = [&](char* out, std::size_t size, std::int64_t& left) {
       char* at = out;
       char* const last = out + size - maxLine;  // the last place where any line fits
       if (stage) {
@@ -260,11 +286,11 @@ std::optional<bool> WriteLinesFast(const CGenerationSettings& s, const CCharacte
         }
       }
       return static_cast<std::size_t>(at - out);
-    });
-    if (stage) state = stage->State();
+    };
+    result = MakeToFile(target, count, state, make, [&] { return stage ? stage->State() : state; });
   }
   random.Seed(state);
-  return written;
+  return result;
 }
 
 bool NeedsRandomCharacter(const CGenerationSettings& s, std::int64_t count, std::size_t nominal) {
@@ -273,50 +299,84 @@ bool NeedsRandomCharacter(const CGenerationSettings& s, std::int64_t count, std:
   return !s.symbolMask.empty() && s.mask.find(s.symbolMask[0]) != std::string::npos;
 }
 
-}  // namespace
-
-GenerateResult CPasswordGenerator::Generate(const CGenerationSettings& settings, const PasswordSink& sink,
-                                            CRandomSource& random) {
-  const CCharacterPool pool = CCharacterPool::Build(settings);
+// The next password of a run, one draw after another, into out[0, nominal); returns its
+// length.
+std::size_t NextPassword(const CGenerationSettings& s, const CCharacterPool& pool, std::size_t nominal,
+                         CRandomSource& random, char* out) {
   const auto poolLength = static_cast<std::uint32_t>(pool.Length());
-  const bool masked = settings.mode == GenerationMode::Masked;
-  const std::size_t nominal = masked ? settings.mask.size() : static_cast<std::size_t>(std::max(settings.length, 0));
-  std::int64_t count = std::max(settings.count, 0);
-  if (sink.kind == PasswordSink::Kind::List) count = std::min<std::int64_t>(count, PasswordSink::kMaxListRows);
-
-  if (poolLength == 0 && NeedsRandomCharacter(settings, count, nominal)) return GenerateResult::EmptyPool;
-
-  CPasswordListFile file;
-  if (sink.kind == PasswordSink::Kind::File && !file.Create(sink.path)) return GenerateResult::CannotCreate;
-
-  if (sink.kind == PasswordSink::Kind::File) {
-    if (const auto written = WriteLinesFast(settings, pool, nominal, count, file, random)) {
-      const bool closed = file.Close();
-      return *written && closed ? GenerateResult::Completed : GenerateResult::WriteFailed;
+  if (s.mode == GenerationMode::Masked) {
+    const bool hasMarker = !s.symbolMask.empty();
+    for (std::size_t p = 0; p < nominal; ++p) {
+      const char c = s.mask[p];
+      out[p] = hasMarker && c == s.symbolMask[0] ? static_cast<char>(pool.At(random.Pick(poolLength))) : c;
     }
+    return nominal;
   }
+  std::size_t length = nominal;
+  if (s.variableLength && nominal >= 6) length = 5 + random.Pick(static_cast<std::uint32_t>(nominal - 4));
+  for (std::size_t p = 0; p < length; ++p) out[p] = static_cast<char>(pool.At(random.Pick(poolLength)));
+  return length;
+}
 
-  const bool hasMarker = !settings.symbolMask.empty();
-  const char marker = hasMarker ? settings.symbolMask[0] : '\0';
-  std::vector<char> password(nominal + 2);  // room for the line end the file adds
+std::size_t NominalLength(const CGenerationSettings& s) {
+  return s.mode == GenerationMode::Masked ? s.mask.size() : static_cast<std::size_t>(std::max(s.length, 0));
+}
+
+GenerateResult GenerateList(const CGenerationSettings& settings, PasswordRows& rows, std::int64_t count,
+                            CRandomSource& random) {
+  const CCharacterPool pool = CCharacterPool::Build(settings);
+  const std::size_t nominal = NominalLength(settings);
+  count = std::min<std::int64_t>(count, PasswordSink::kMaxListRows);
+  if (pool.Length() == 0 && NeedsRandomCharacter(settings, count, nominal)) return GenerateResult::EmptyPool;
+  CWipedBuffer password(nominal + 1);
   for (std::int64_t i = 0; i < count; ++i) {
-    std::size_t length = nominal;
-    if (masked) {
-      for (std::size_t p = 0; p < nominal; ++p) {
-        const char c = settings.mask[p];
-        password[p] = hasMarker && c == marker ? static_cast<char>(pool.At(random.Pick(poolLength))) : c;
-      }
-    } else {
-      if (settings.variableLength && nominal >= 6) length = 5 + random.Pick(static_cast<std::uint32_t>(nominal - 4));
-      for (std::size_t p = 0; p < length; ++p) password[p] = static_cast<char>(pool.At(random.Pick(poolLength)));
-    }
-    if (sink.kind == PasswordSink::Kind::List) {
-      sink.rows->AddRow(static_cast<int>(i), std::to_string(i), std::string_view(password.data(), length));
-    } else if (!file.WriteLine(password.data(), length)) {
+    const std::size_t length = NextPassword(settings, pool, nominal, random, password.Data());
+    rows.AddRow(static_cast<int>(i), std::to_string(i), std::string_view(password.Data(), length));
+  }
+  return GenerateResult::Completed;
+}
+
+GenerateResult GenerateFile(const CGenerationSettings& settings, FileTarget& target, std::int64_t count,
+                            CRandomSource& random) {
+  const CCharacterPool pool = CCharacterPool::Build(settings);
+  const std::size_t nominal = NominalLength(settings);
+  if (pool.Length() == 0 && NeedsRandomCharacter(settings, count, nominal)) return GenerateResult::EmptyPool;
+  if (const auto result = WriteLinesFast(settings, pool, nominal, count, target, random)) return *result;
+
+  CWipedBuffer password(nominal + 1);
+  CPasswordListFile file;
+  if (!file.Create(target.path)) return GenerateResult::CannotCreate;
+  target.created = true;
+  for (std::int64_t i = 0; i < count; ++i) {
+    const std::size_t length = NextPassword(settings, pool, nominal, random, password.Data());
+    if (!file.WriteLine(password.Data(), length)) {
       file.Close();
       return GenerateResult::WriteFailed;
     }
   }
-  if (sink.kind == PasswordSink::Kind::File && !file.Close()) return GenerateResult::WriteFailed;
-  return GenerateResult::Completed;
+  return file.Close() ? GenerateResult::Completed : GenerateResult::WriteFailed;
+}
+
+}  // namespace
+
+GenerateResult CPasswordGenerator::Generate(const CGenerationSettings& settings, const PasswordSink& sink,
+                                            CRandomSource& random) {
+  return Generate(settings, sink, random, std::max(settings.count, 0));
+}
+
+GenerateResult CPasswordGenerator::Generate(const CGenerationSettings& settings, const PasswordSink& sink,
+                                            CRandomSource& random, std::int64_t count) {
+  count = std::max<std::int64_t>(count, 0);
+  if (sink.kind == PasswordSink::Kind::List) return GenerateList(settings, *sink.rows, count, random);
+  // A run that cannot get its memory or its writer thread fails before the file is
+  // created, and the user's old file stays as it was.
+  FileTarget target{sink.path};
+  try {
+    return GenerateFile(settings, target, count, random);
+  } catch (const std::bad_alloc&) {
+    if (target.created) throw;
+  } catch (const std::system_error&) {
+    if (target.created) throw;
+  }
+  return GenerateResult::CannotCreate;
 }

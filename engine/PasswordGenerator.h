@@ -45,9 +45,17 @@ class CPasswordGenerator {
   // from an empty pool is refused before any file is touched.
   static GenerateResult Generate(const CGenerationSettings& settings, const PasswordSink& sink,
                                  CRandomSource& random = theRandom);
+  // The same with `count` in place of settings.count: any count, beyond the window's
+  // range too (the benchmark). A file run that cannot get its memory (or its writer
+  // thread) says CannotCreate, and the old file stays untouched.
+  static GenerateResult Generate(const CGenerationSettings& settings, const PasswordSink& sink, CRandomSource& random,
+                                 std::int64_t count);
   // The same run with every random decision drawn from the system's secure source (through
   // a ChaCha20 stream keyed for this run alone); never reads or advances any
   // CRandomSource. Refuses an empty pool as Generate does, then draws the key before any
   // file is touched. Defined in SecureLines.cpp.
   static GenerateResult GenerateSecure(const CGenerationSettings& settings, const PasswordSink& sink);
+  // The same with `count` in place of settings.count (the benchmark).
+  static GenerateResult GenerateSecure(const CGenerationSettings& settings, const PasswordSink& sink,
+                                       std::int64_t count);
 };

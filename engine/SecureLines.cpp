@@ -4,8 +4,12 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 #include <string>
+#include <system_error>
 
+#include "engine/BlockPipeline.h"
+#include "engine/CharacterPool.h"
 #include "engine/PasswordFiles.h"
 #include "engine/PasswordGenerator.h"
 #include "engine/Wipe.h"
@@ -137,9 +141,13 @@ std::size_t CSecureLines::MakeVariable(char* out, std::size_t size, std::int64_t
   return static_cast<std::size_t>(at - out);
 }
 
-GenerateResult CPasswordGenerator::GenerateSecure(const CGenerationSettings& settings, const PasswordSink& sink) {
+namespace {
+
+// The secure run itself; `created` tells the caller whether the file was touched yet.
+GenerateResult SecureRun(const CGenerationSettings& settings, const PasswordSink& sink, std::int64_t count,
+                         bool& created) {
   const CCharacterPool pool = CCharacterPool::Build(settings);
-  std::int64_t count = std::max(settings.count, 0);
+  count = std::max<std::int64_t>(count, 0);
   if (sink.kind == PasswordSink::Kind::List) count = std::min<std::int64_t>(count, PasswordSink::kMaxListRows);
   CSecureRandom random;
   CSecureLines lines(settings, pool, random);
@@ -149,34 +157,53 @@ GenerateResult CPasswordGenerator::GenerateSecure(const CGenerationSettings& set
 
   const std::size_t width = lines.MaxLine();
   if (sink.kind == PasswordSink::Kind::List || width > CPasswordListFile::kBlockSize) {
-    CPasswordListFile file;
-    if (sink.kind == PasswordSink::Kind::File && !file.Create(sink.path)) return GenerateResult::CannotCreate;
     // One line at a time: the list's rows, or lines too long for a block of the file.
-    std::vector<char> line(width + 32);
+    CWipedBuffer line(width + 32);
+    CPasswordListFile file;
+    if (sink.kind == PasswordSink::Kind::File) {
+      created = true;
+      if (!file.Create(sink.path)) return GenerateResult::CannotCreate;
+    }
     bool written = true;
     for (std::int64_t i = 0; i < count && written; ++i) {
       std::int64_t one = 1;
-      const std::size_t length = lines.Make(line.data(), width, one) - 2;
+      const std::size_t length = lines.Make(line.Data(), width, one) - 2;
       if (sink.kind == PasswordSink::Kind::List) {
-        sink.rows->AddRow(static_cast<int>(i), std::to_string(i), std::string_view(line.data(), length));
+        sink.rows->AddRow(static_cast<int>(i), std::to_string(i), std::string_view(line.Data(), length));
       } else {
-        written = file.WriteLine(line.data(), length);
+        written = file.WriteLine(line.Data(), length);
       }
     }
-    SecureWipe(line.data(), line.size());
     if (sink.kind == PasswordSink::Kind::List) return GenerateResult::Completed;
     return file.Close() && written ? GenerateResult::Completed : GenerateResult::WriteFailed;
   }
 
-  CPasswordListFile file;
-  if (!file.Create(sink.path)) return GenerateResult::CannotCreate;
-  bool written = true;
-  for (std::int64_t left = count; left > 0 && written;) {
-    std::size_t size = 0;
-    char* room = file.Room(width, &size);
-    written = room != nullptr;
-    if (written) file.Commit(lines.Make(room, size, left));
+  // Lines are made into one block while the writer thread writes the ones before.
+  CBlockPipeline pipeline;
+  created = true;
+  if (!pipeline.Create(sink.path)) return GenerateResult::CannotCreate;
+  const auto outcome =
+      pipeline.Run(count, [&](char* out, std::size_t size, std::int64_t& left) { return lines.Make(out, size, left); });
+  return outcome.written ? GenerateResult::Completed : GenerateResult::WriteFailed;
+}
+
+}  // namespace
+
+GenerateResult CPasswordGenerator::GenerateSecure(const CGenerationSettings& settings, const PasswordSink& sink) {
+  return GenerateSecure(settings, sink, settings.count);
+}
+
+GenerateResult CPasswordGenerator::GenerateSecure(const CGenerationSettings& settings, const PasswordSink& sink,
+                                                  std::int64_t count) {
+  // A run that cannot get its memory or its writer thread fails before the file is
+  // created, and the user's old file stays as it was.
+  bool created = false;
+  try {
+    return SecureRun(settings, sink, count, created);
+  } catch (const std::bad_alloc&) {
+    if (created) throw;
+  } catch (const std::system_error&) {
+    if (created) throw;
   }
-  const bool closed = file.Close();
-  return written && closed ? GenerateResult::Completed : GenerateResult::WriteFailed;
+  return GenerateResult::CannotCreate;
 }

@@ -7,6 +7,10 @@
 
 #include "tests/engine/TempDir.h"
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 TEST(PasswordListFile, LinesAreBytesThenCrLfAndNothingElse) {
   TempDir dir;
   const std::string path = dir.File("list.txt");
@@ -61,14 +65,6 @@ TEST(PasswordListFile, CreateFailsCleanly) {
   EXPECT_FALSE(file.Create(dir.File("")));  // a folder is not a file
 }
 
-// A device that accepts the open and fails every write with "disk full". Wine reaches
-// the Linux device through its Z: drive, and WriteFile fails there with ERROR_DISK_FULL.
-#ifdef _WIN32
-constexpr const char* kFullDevice = "Z:\\dev\\full";
-#else
-constexpr const char* kFullDevice = "/dev/full";
-#endif
-
 TEST(PasswordListFile, WriteFailureIsReported) {
   CPasswordListFile file;
   ASSERT_TRUE(file.Create(kFullDevice));
@@ -109,3 +105,15 @@ TEST(CharsetFile, MissingFileOrFolderIsAFailure) {
   EXPECT_FALSE(ReadCharsetFile(dir.File("absent.chr")).has_value());
   EXPECT_FALSE(ReadCharsetFile(dir.File("")).has_value());
 }
+
+#ifndef _WIN32
+// Opening a FIFO for reading would wait for a writer; it is refused at once instead, as
+// is a device.
+TEST(CharsetFile, FifoOrDeviceIsRefusedWithoutWaiting) {
+  TempDir dir;
+  const std::string fifo = dir.File("set.fifo");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_FALSE(ReadCharsetFile(fifo).has_value());
+  EXPECT_FALSE(ReadCharsetFile("/dev/zero").has_value());
+}
+#endif

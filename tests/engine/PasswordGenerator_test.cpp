@@ -6,7 +6,19 @@
 #include <string>
 #include <vector>
 
+#include <atomic>
+#include <cstdlib>
+#include <new>
+
+#ifndef _WIN32
+#include <sys/resource.h>
+
+#include <csignal>
+#endif
+
 #include "engine/CharacterPool.h"
+#include "engine/FastFill.h"
+#include "engine/PasswordFiles.h"
 #include "tests/engine/TempDir.h"
 
 namespace {
@@ -209,11 +221,7 @@ TEST(PasswordGenerator, FileGetsEveryPasswordAsALine) {
 }
 
 TEST(PasswordGenerator, WriteFailureStopsTheRun) {
-#ifdef _WIN32
-  const std::string full = "Z:\\dev\\full";
-#else
-  const std::string full = "/dev/full";
-#endif
+  const std::string full = kFullDevice;
   CRandomSource random = Seeded(8);
   EXPECT_EQ(CPasswordGenerator::Generate(RandomDefaults(8, 1000000), PasswordSink::File(full), random),
             GenerateResult::WriteFailed);
@@ -231,3 +239,97 @@ TEST(PasswordGenerator, CannotCreateTouchesNothing) {
       GenerateResult::CannotCreate);
   EXPECT_EQ(random.State(), 5u);
 }
+
+#ifndef _WIN32
+namespace {
+
+// Lowers one resource limit of the process for the scope (the soft limit only).
+class ScopedLimit {
+ public:
+  ScopedLimit(int resource, rlim_t limit) : resource_(resource) {
+    getrlimit(resource_, &old_);
+    rlimit lowered = old_;
+    lowered.rlim_cur = limit;
+    ok_ = setrlimit(resource_, &lowered) == 0;
+  }
+  ~ScopedLimit() { setrlimit(resource_, &old_); }
+  bool ok() const { return ok_; }
+
+ private:
+  int resource_;
+  rlimit old_{};
+  bool ok_ = false;
+};
+
+}  // namespace
+
+// A file size limit makes the system refuse writes past a chosen byte, so the failure
+// lands in the first, a middle or the last block, while the maker is blocks ahead. The
+// run stops there, the file keeps exactly what was written, and the random source stands
+// after the failed block's lines, as when each block was made only after the one before
+// had been written.
+TEST(PasswordGenerator, WriteFailureInAnyBlockStopsTheRunThere) {
+  constexpr std::int64_t kLinesPerBlock = CPasswordListFile::kBlockSize / 10;  // length 8 and CR LF
+  constexpr std::uint64_t kBlockBytes = kLinesPerBlock * 10;
+  const CGenerationSettings s = RandomDefaults(8, static_cast<int>(5 * kLinesPerBlock));
+  TempDir dir;
+  const std::string path = dir.File("limited.txt");
+  CRandomSource whole = Seeded(21);
+  ASSERT_EQ(CPasswordGenerator::Generate(s, PasswordSink::File(path), whole), GenerateResult::Completed);
+  const std::string expected = TempDir::Read(path);
+  ASSERT_EQ(expected.size(), 5 * kBlockBytes);
+
+  auto* const previous = std::signal(SIGXFSZ, SIG_IGN);  // the failed write is reported, not signalled
+  for (const std::uint64_t limit : {std::uint64_t{100}, 2 * kBlockBytes + 5000, 4 * kBlockBytes + 10}) {
+    SCOPED_TRACE(limit);
+    const std::uint64_t failedBlock = limit / kBlockBytes;
+    CRandomSource random = Seeded(21);
+    GenerateResult result;
+    {
+      ScopedLimit fileSize(RLIMIT_FSIZE, limit);
+      ASSERT_TRUE(fileSize.ok());
+      result = CPasswordGenerator::Generate(s, PasswordSink::File(path), random);
+    }
+    EXPECT_EQ(result, GenerateResult::WriteFailed);
+    const std::string bytes = TempDir::Read(path);
+    EXPECT_EQ(bytes.size(), limit);
+    EXPECT_TRUE(bytes == expected.substr(0, limit));
+    EXPECT_EQ(random.State(), CJump::Of((failedBlock + 1) * kLinesPerBlock * 8).Apply(21));
+  }
+  std::signal(SIGXFSZ, previous);
+}
+
+#endif
+
+// Memory that cannot be had, through a replaced operator new that refuses large blocks
+// while asked to (the standard operator delete frees with free). The sanitizers bring an operator new of their own, so this runs in the
+// plain builds only.
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+namespace {
+std::atomic<bool> refuseLargeAllocations{false};
+}  // namespace
+
+void* operator new(std::size_t n) {
+  if (n >= 64 * 1024 && refuseLargeAllocations) throw std::bad_alloc();
+  if (void* p = std::malloc(n > 0 ? n : 1)) return p;
+  throw std::bad_alloc();
+}
+
+// Whichever path the run takes (the pipeline; the one-at-a-time loop for lines longer
+// than a block), it fails before it creates the file, and the old file stays.
+TEST(PasswordGenerator, NoMemoryLeavesTheOldFileUntouched) {
+  TempDir dir;
+  const std::string path = dir.File("old.txt");
+  TempDir::Write(path, "old passwords\r\n");
+  for (const int length : {8, 2000000}) {
+    CRandomSource random = Seeded(9);
+    refuseLargeAllocations = true;
+    const GenerateResult result =
+        CPasswordGenerator::Generate(RandomDefaults(length, 3), PasswordSink::File(path), random);
+    refuseLargeAllocations = false;
+    EXPECT_EQ(result, GenerateResult::CannotCreate) << length;
+    EXPECT_TRUE(TempDir::Read(path) == "old passwords\r\n") << length;
+    EXPECT_EQ(random.State(), 9u);
+  }
+}
+#endif

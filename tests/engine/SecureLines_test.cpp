@@ -86,7 +86,8 @@ TEST(SecureRun, HasTheShapeOfANormalRunOnEveryPath) {
   std::vector<CGenerationSettings> cases = {Random(8, false, 3000),   Random(16, true, 3000),
                                             Random(300, true, 300),   Random(300, false, 300),
                                             Random(5, true, 100),     Masked("??-??x?", "?", 3000),
-                                            Masked("plain", "?", 10), Masked(std::string(600, '#'), "#", 50)};
+                                            Masked("plain", "?", 10), Masked(std::string(600, '#'), "#", 50),
+                                            Random(8, false, 300000)};  // three blocks through the writer thread
   cases[3].useSpecial = 1;
   cases[3].useCapitals = 0;
   for (FillPath fill : {FillPath::Sse2, FillPath::Avx2, FillPath::Avx512}) {

@@ -7,6 +7,14 @@
 #include <random>
 #include <string>
 
+// A device that accepts the open and fails every write with "disk full". Wine reaches
+// the Linux device through its Z: drive, and WriteFile fails there with ERROR_DISK_FULL.
+#ifdef _WIN32
+inline constexpr const char* kFullDevice = "Z:\\dev\\full";
+#else
+inline constexpr const char* kFullDevice = "/dev/full";
+#endif
+
 class TempDir {
  public:
   TempDir() {

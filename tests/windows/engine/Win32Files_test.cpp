@@ -89,3 +89,15 @@ TEST(FilesOnWindows, ACharsetFileIsSharedForReadingOnly) {
   CloseHandle(sharing);
   EXPECT_EQ(ReadCharsetFile(path), std::string("abc"));
 }
+
+// A pipe name or a device opens like a file, and a read from it could wait forever: it
+// is refused by its type, without reading, like a missing file.
+TEST(FilesOnWindows, APipeOrDeviceIsNoCharsetFile) {
+  const std::string name = "\\\\.\\pipe\\keymoor-charset-" + std::to_string(GetCurrentProcessId());
+  HANDLE pipe =
+      CreateNamedPipeA(name.c_str(), PIPE_ACCESS_OUTBOUND, PIPE_TYPE_BYTE | PIPE_WAIT, 1, 4096, 4096, 0, nullptr);
+  ASSERT_NE(pipe, INVALID_HANDLE_VALUE);
+  EXPECT_FALSE(ReadCharsetFile(name).has_value());
+  CloseHandle(pipe);
+  EXPECT_FALSE(ReadCharsetFile("NUL").has_value());
+}

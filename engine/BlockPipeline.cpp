@@ -1,0 +1,102 @@
+// The writer thread and its ring of blocks. The maker fills a free block, queues it and
+// goes on with the next free one; the writer takes queued blocks in order. A block stays
+// queued until its write has ended, so the two threads never share one. Each side that
+// runs out sleeps until the other has done a batch of blocks, not one: every wake-up
+// costs a system call (under Wine, a round trip to its server) on the other side's path.
+#include "engine/BlockPipeline.h"
+
+#include "engine/PasswordFiles.h"
+#include "engine/Wipe.h"
+
+namespace {
+constexpr std::size_t kStride = CPasswordListFile::kBlockSize + CPasswordListFile::kRoomSlack;
+}  // namespace
+
+// The blocks are left uninitialised: a short run touches only the first, and only what
+// was made is ever written.
+CBlockPipeline::CBlockPipeline() : blocks_(new char[kBlocks * kStride]), writer_([this] { WriteBlocks(); }) {}
+
+CBlockPipeline::~CBlockPipeline() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    quit_ = true;
+  }
+  queuedOne_.notify_one();
+  writer_.join();
+  for (std::size_t slot = 0; slot < kBlocks; ++slot)
+    if (used_[slot]) SecureWipe(Block(slot), kStride);
+}
+
+char* CBlockPipeline::Block(std::size_t slot) const { return blocks_.get() + slot * kStride; }
+
+bool CBlockPipeline::Create(const std::string& path) { return file_.CreateAlways(path); }
+
+void CBlockPipeline::WriteBlocks() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  for (;;) {
+    queuedOne_.wait(lock, [this] { return queued_ >= kBatch || (queued_ > 0 && ending_) || quit_; });
+    if (queued_ == 0) return;  // quit, with nothing left
+    const std::size_t slot = head_;
+    const std::size_t size = sizes_[slot];
+    const bool skip = failed_ || drop_;
+    lock.unlock();
+    const bool ok = skip || file_.Write(Block(slot), size);
+    lock.lock();
+    const bool failedNow = !ok && !failed_;
+    if (failedNow) {
+      failed_ = true;
+      failedAt_ = attempted_;
+    }
+    ++attempted_;
+    head_ = (head_ + 1) % kBlocks;
+    --queued_;
+    if (failedNow || queued_ == kBlocks - kBatch || queued_ == 0) {
+      // Woken after the unlock, the maker finds the mutex free and need not wait for it.
+      lock.unlock();
+      wroteOne_.notify_one();
+      lock.lock();
+    }
+  }
+}
+
+void CBlockPipeline::Drain(bool drop) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  ending_ = true;
+  drop_ = drop_ || drop;
+  queuedOne_.notify_one();  // a writer waiting for a whole batch takes what there is
+  wroteOne_.wait(lock, [this] { return queued_ == 0; });
+}
+
+CBlockPipeline::Outcome CBlockPipeline::Run(std::int64_t count, const BlockMaker& make) {
+  std::uint64_t made = 0;
+  try {
+    for (std::int64_t left = count; left > 0;) {
+      std::size_t slot;
+      {
+        std::unique_lock<std::mutex> lock(mutex_);
+        if (queued_ == kBlocks) wroteOne_.wait(lock, [this] { return queued_ <= kBlocks - kBatch || failed_; });
+        if (failed_) break;
+        slot = (head_ + queued_) % kBlocks;
+      }
+      used_[slot] = true;
+      const std::size_t size = make(Block(slot), CPasswordListFile::kBlockSize, left);
+      ++made;
+      bool batch;
+      {
+        std::lock_guard<std::mutex> lock(mutex_);
+        sizes_[slot] = size;
+        batch = ++queued_ == kBatch;
+      }
+      if (batch) queuedOne_.notify_one();
+    }
+  } catch (...) {
+    Drain(true);
+    file_.Close();
+    throw;
+  }
+  Drain(false);
+  // The writer is idle: what it left is seen through the mutex taken in Drain.
+  const bool closed = file_.Close();
+  if (failed_) return {false, failedAt_ + 1};
+  return {closed, made};
+}

@@ -1,0 +1,77 @@
+// Generate to file on two threads: lines are made into one block while the blocks before
+// it are written, so that a run costs about the larger of making and writing, not their
+// sum. A small fixed ring of blocks keeps the memory bounded whatever the count.
+#pragma once
+
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "engine/OsFile.h"
+
+// Makes whole lines into out[0, size) while `left` lasts, counting it down, and returns
+// the bytes made. It may scribble on CPasswordListFile::kRoomSlack bytes past `size`;
+// only the bytes made reach the file. REQUIRES: it makes at least one line while left > 0
+// (every line fits in `size`).
+using BlockMaker = std::function<std::size_t(char* out, std::size_t size, std::int64_t& left)>;
+
+class CBlockPipeline {
+ public:
+  static constexpr std::size_t kBlocks = 4;
+  // A side that waits for the other is woken once this many blocks are ready or free.
+  static constexpr std::size_t kBatch = 2;
+
+  // Allocates the blocks and starts the writer thread, so that a run that cannot start
+  // fails before any file is touched. Throws std::bad_alloc or std::system_error.
+  CBlockPipeline();
+  // Ends the writer thread and wipes the blocks that were used.
+  ~CBlockPipeline();
+  CBlockPipeline(const CBlockPipeline&) = delete;
+  CBlockPipeline& operator=(const CBlockPipeline&) = delete;
+
+  // Creates the file, replacing any file of that name by an empty one. False when it
+  // cannot be created; an existing file then stays untouched.
+  bool Create(const std::string& path);
+
+  struct Outcome {
+    bool written;          // every block was written and the file closed without failure
+    std::uint64_t blocks;  // blocks that count: all made, or up to the one whose write failed
+  };
+  // Hands blocks of CPasswordListFile::kBlockSize bytes to `make` until `count` lines are
+  // made, and writes each, in order, while the next is being made. The first failed write
+  // stops the run: nothing after it is written and making stops at the next block. Closes
+  // the file. An exception from `make` leaves the file with what was written so far, and
+  // comes out once the writer is idle. REQUIRES: Create succeeded; one Run per object.
+  Outcome Run(std::int64_t count, const BlockMaker& make);
+
+ private:
+  char* Block(std::size_t slot) const;
+  void WriteBlocks();
+  // Waits until the writer has nothing queued; with `drop`, what is queued is not written.
+  void Drain(bool drop);
+
+  std::unique_ptr<char[]> blocks_;  // kBlocks blocks, each with its slack
+  bool used_[kBlocks] = {};         // handed to a maker; wiped at the end
+  COsFile file_;                    // written by the writer thread only while a block is queued
+
+  std::mutex mutex_;
+  std::condition_variable queuedOne_;  // the writer waits here for a block (or the end)
+  std::condition_variable wroteOne_;   // the maker waits here for a free block
+  // Guarded by mutex_: the queued blocks are slots head_, head_ + 1, ... (mod kBlocks).
+  std::size_t head_ = 0;
+  std::size_t queued_ = 0;
+  std::size_t sizes_[kBlocks] = {};
+  std::uint64_t attempted_ = 0;  // blocks the writer has taken off the queue
+  std::uint64_t failedAt_ = 0;   // the block whose write failed, when failed_
+  bool failed_ = false;
+  bool ending_ = false;  // no more blocks come: the writer takes them one by one
+  bool drop_ = false;
+  bool quit_ = false;
+
+  std::thread writer_;  // last: started once everything above exists
+};
