@@ -1,0 +1,120 @@
+// Password list files written through WriteLine and through Room and Commit, with lines
+// around the block size, held against the plain model: every line's bytes, then CR LF.
+#include <cstdint>
+#include <cstring>
+#include <string>
+
+#include "engine/PasswordFiles.h"
+#include "fuzz/Model.h"
+
+namespace {
+
+constexpr std::size_t kBlock = CPasswordListFile::kBlockSize;
+
+// A length near one of the sizes where the block's bookkeeping changes.
+std::size_t Length(Reader& in) {
+  const std::uint8_t kind = in.Byte();
+  const auto near = [&](std::size_t at) { return at - 16 + static_cast<std::size_t>(in.Byte() % 33); };
+  switch (kind % 8) {
+    case 0:
+      return near(kBlock);  // a whole block, a line end short of one or just over
+    case 1:
+      return near(kBlock / 2);
+    case 2:
+      return near(kBlock / 3);
+    default:
+      return in.Byte();
+  }
+}
+
+// n bytes that differ from line to line and include CR, LF and zero now and then.
+std::string Bytes(std::size_t n, std::uint8_t salt) {
+  std::string bytes(n, '\0');
+  for (std::size_t i = 0; i < n; ++i) bytes[i] = static_cast<char>((i * 7 + salt) % 251);
+  return bytes;
+}
+
+}  // namespace
+
+// Input: a byte that picks a disk that is full (1) or a file, then operations of one
+// byte each (with their lengths): a line, a room filled and committed, a close and a
+// new file. Each file's bytes are checked when it is closed.
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  Reader in(data, size);
+  const bool fullDisk = in.Byte() == 1;
+  const std::string path = fullDisk ? "/dev/full" : Scratch::Get().File("list.txt");
+  CPasswordListFile file;
+  Expect(file.Create(path), "the file could not be created");
+  bool open = true;
+  bool failed = false;  // a full disk has refused something
+  std::string expected;
+  std::size_t total = 0;
+
+  const auto close = [&] {
+    const bool closed = file.Close();
+    if (fullDisk) {
+      Expect(closed == (expected.empty() && !failed), "closing on a full disk gave the wrong result");
+    } else {
+      Expect(closed, "closing failed");
+      if (open) Expect(Scratch::Read(path) == expected, "the file differs from its lines");
+    }
+    open = false;
+  };
+
+  for (int op = 0; op < 64 && !in.AtEnd() && total < 8 * kBlock; ++op) {
+    const std::uint8_t what = in.Byte();
+    switch (what % 4) {
+      case 0: {
+        const std::string line = Bytes(Length(in), what);
+        const bool ok = file.WriteLine(line.data(), line.size());
+        total += line.size();
+        if (!open || fullDisk) {
+          Expect(!ok || (open && !failed), "a line was taken by a closed or failed file");
+          failed = failed || (open && !ok);
+        } else {
+          Expect(ok, "a line was refused");
+        }
+        if (ok) expected += line + "\r\n";
+        break;
+      }
+      case 1: {
+        const std::size_t atLeast = std::min(Length(in), kBlock);
+        std::size_t room = 0;
+        char* at = file.Room(atLeast, &room);
+        if (!open || failed) {
+          Expect(!at, "a closed or failed file gave room");
+          break;
+        }
+        if (!at) {
+          Expect(fullDisk, "no room in a file that works");
+          failed = true;
+          break;
+        }
+        Expect(room >= atLeast && room <= kBlock, "the room has a wrong size");
+        // Everything handed out may be scribbled on, the slack too; only the committed
+        // part counts.
+        std::memset(at, 0xEE, room + CPasswordListFile::kRoomSlack);
+        const std::size_t n = std::min<std::size_t>(room, atLeast + in.Byte());
+        const std::string bytes = Bytes(n, what);
+        std::memcpy(at, bytes.data(), n);
+        file.Commit(n);
+        total += n;
+        expected += bytes;
+        break;
+      }
+      case 2:
+        close();
+        break;
+      default:
+        if (!fullDisk) {
+          close();
+          Expect(file.Create(path), "the file could not be created again");
+          open = true;
+          expected.clear();
+        }
+        break;
+    }
+  }
+  close();
+  return 0;
+}
