@@ -45,10 +45,16 @@ class Reader {
   const std::uint8_t* end_;
 };
 
+// What the current input is about, said with any finding.
+inline std::string& FindingContext() {
+  static std::string context;
+  return context;
+}
+
 // Ends the run as a finding: libFuzzer keeps the input that led here.
-inline void Expect(bool ok, const std::string& what) {
+inline void Expect(bool ok, const char* what) {
   if (ok) return;
-  std::fprintf(stderr, "keymoor fuzz: %s\n", what.c_str());
+  std::fprintf(stderr, "keymoor fuzz: %s%s\n", what, FindingContext().c_str());
   std::abort();
 }
 

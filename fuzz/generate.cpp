@@ -47,14 +47,13 @@ Case Decode(Reader& in) {
   c.seed = in.Word();
   c.path = Paths()[in.Byte() % Paths().size()];
   s.mode = shape & 1 ? GenerationMode::Masked : GenerationMode::Random;
-  std::int32_t* const sets[] = {&s.useCapitals, &s.useSmall,   &s.useDigits,
-                                &s.useSpecial,  &s.useInclude, &s.useExclude};
+  std::int32_t* const sets[] = {&s.useCapitals, &s.useSmall, &s.useDigits, &s.useSpecial, &s.useInclude, &s.useExclude};
   for (int k = 0; k < 6; ++k) *sets[k] = flags >> k & 1;
   s.variableLength = flags >> 6 & 1;
-  c.target = flags & 0x80 ? Target::List
+  c.target = flags & 0x80      ? Target::List
              : shape >> 5 == 7 ? Target::MissingFolder
              : shape >> 5 == 6 ? Target::FullDisk
-                                : Target::File;
+                               : Target::File;
 
   const int size = shape >> 1 & 15;
   s.symbolMask = in.Text(3);
@@ -105,21 +104,21 @@ void CheckList(const Case& c, const std::string& pool, bool refused) {
   CRandomSource random;
   random.Seed(c.seed);
   const GenerateResult result = CPasswordGenerator::Generate(s, PasswordSink::List(rows), random);
-  const std::string what = " (list, " + Describe(c, pool) + ")";
+  FindingContext() = " (list, " + Describe(c, pool) + ")";
   if (refused) {
     Expect(result == GenerateResult::EmptyPool && rows.ids.empty() && random.State() == c.seed,
-           "an empty pool was not refused cleanly" + what);
+           "an empty pool was not refused cleanly");
     return;
   }
-  Expect(result == GenerateResult::Completed, "the run did not complete" + what);
+  Expect(result == GenerateResult::Completed, "the run did not complete");
   ModelRandom model{c.seed};
   std::vector<std::string> expected;
   ModelPasswords(s, pool, std::min(s.count, PasswordSink::kMaxListRows), model,
                  [&](const std::string& password) { expected.push_back(password); });
-  Expect(rows.inOrder, "rows out of order" + what);
-  Expect(rows.passwords == expected, "rows differ from the model" + what);
-  for (std::size_t i = 0; i < rows.ids.size(); ++i) Expect(rows.ids[i] == std::to_string(i), "a wrong ID" + what);
-  Expect(random.State() == model.state, "the random state differs after the run" + what);
+  Expect(rows.inOrder, "rows out of order");
+  Expect(rows.passwords == expected, "rows differ from the model");
+  for (std::size_t i = 0; i < rows.ids.size(); ++i) Expect(rows.ids[i] == std::to_string(i), "a wrong ID");
+  Expect(random.State() == model.state, "the random state differs after the run");
 }
 
 // The model's file bytes and state.
@@ -138,33 +137,34 @@ void CheckFile(const Case& c, const std::string& pool, bool refused, const Expec
   CRandomSource random;
   random.Seed(c.seed);
   const GenerateResult result = CPasswordGenerator::Generate(s, PasswordSink::File(path), random);
-  const std::string what = " (" + path + ", " + Describe(c, pool) + ")";
+  FindingContext() = " (" + path + ", " + Describe(c, pool) + ")";
 
   if (refused) {
-    Expect(result == GenerateResult::EmptyPool && random.State() == c.seed, "an empty pool was not refused" + what);
-    if (c.target == Target::File) Expect(Scratch::Read(path) == kOld, "a refused run touched the file" + what);
+    Expect(result == GenerateResult::EmptyPool && random.State() == c.seed, "an empty pool was not refused");
+    if (c.target == Target::File) Expect(Scratch::Read(path) == kOld, "a refused run touched the file");
     return;
   }
   if (c.target == Target::MissingFolder) {
     Expect(result == GenerateResult::CannotCreate && random.State() == c.seed && !std::filesystem::exists(path),
-           "a file that cannot be created was not refused" + what);
+           "a file that cannot be created was not refused");
     return;
   }
   if (c.target == Target::FullDisk) {
     // Every line has at least its line end, so any line at all fails to be written.
     Expect(result == (s.count > 0 ? GenerateResult::WriteFailed : GenerateResult::Completed),
-           "a full disk gave the wrong result" + what);
+           "a full disk gave the wrong result");
     return;
   }
-  Expect(result == GenerateResult::Completed, "the run did not complete" + what);
+  Expect(result == GenerateResult::Completed, "the run did not complete");
   const std::string bytes = Scratch::Read(path);
   if (bytes != expected.bytes) {
     const auto at = std::mismatch(bytes.begin(), bytes.end(), expected.bytes.begin(), expected.bytes.end());
-    Expect(false, "the file differs from the model: " + std::to_string(bytes.size()) + " bytes for " +
-                      std::to_string(expected.bytes.size()) + ", first difference at byte " +
-                      std::to_string(at.first - bytes.begin()) + what);
+    const std::string what = "the file differs from the model: " + std::to_string(bytes.size()) + " bytes for " +
+                             std::to_string(expected.bytes.size()) + ", first difference at byte " +
+                             std::to_string(at.first - bytes.begin());
+    Expect(false, what.c_str());
   }
-  Expect(random.State() == expected.state, "the random state differs after the run" + what);
+  Expect(random.State() == expected.state, "the random state differs after the run");
 }
 
 }  // namespace

@@ -29,9 +29,12 @@ std::size_t Length(Reader& in) {
 
 // n bytes that differ from line to line and include CR, LF and zero now and then.
 std::string Bytes(std::size_t n, std::uint8_t salt) {
-  std::string bytes(n, '\0');
-  for (std::size_t i = 0; i < n; ++i) bytes[i] = static_cast<char>((i * 7 + salt) % 251);
-  return bytes;
+  static const std::string pattern = [] {
+    std::string bytes(kBlock + 512, '\0');
+    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 7 % 251);
+    return bytes;
+  }();
+  return pattern.substr(salt, n);
 }
 
 }  // namespace
