@@ -1,6 +1,6 @@
-// Whole generation runs with arbitrary settings, into a file on every vector path the
-// processor has (one per input) and into the list, held against the plain model: the bytes made, the
-// rows, the result and where the random source stands afterwards.
+// Whole generation runs with arbitrary settings, into a file on any vector path the
+// processor has (the input picks one) or into the list, held against the plain model: the
+// bytes made, the rows, the result and where the random source stands afterwards.
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -33,8 +33,8 @@ const std::vector<FillPath>& Paths() {
   return paths;
 }
 
-// Input: shape byte, flags byte, seed word, vector path byte, marker text, mask, include and exclude
-// texts, then the words the shape's length and count take.
+// Input: shape byte, flags byte, seed word, vector path byte, marker text, mask, include
+// and exclude texts, then the words the shape's length and count take.
 //   shape: bit 0 Masked; bits 1-4 the size class (13 to 15 the costly ones, so they stay
 //          rare); bits 5-7: 7 a folder that does not exist, 6 a disk that is full, else a file.
 //   flags: bits 0-5 the six sets in the window's order, bit 6 variable length, bit 7
@@ -69,8 +69,9 @@ Case Decode(Reader& in) {
     s.count = static_cast<std::int32_t>(in.In(0, 2000));
   } else if (size == 14) {  // enough lines for one to three blocks, ending near a block boundary
     s.length = static_cast<std::int32_t>(in.In(0, 300));
-    const std::int64_t nominal = s.mode == GenerationMode::Masked ? s.mask.size() : s.length;
-    const std::int64_t width = s.variableLength && nominal >= 6 ? (nominal + 5) / 2 + 2 : nominal + 2;
+    const bool masked = s.mode == GenerationMode::Masked;
+    const std::int64_t nominal = masked ? s.mask.size() : s.length;
+    const std::int64_t width = !masked && s.variableLength && nominal >= 6 ? (nominal + 5) / 2 + 2 : nominal + 2;
     s.count = static_cast<std::int32_t>(std::max<std::int64_t>(0, in.In(1, 3) * kBlock / width + in.In(-3, 3)));
   } else {  // long lines: past the staged draws, and around a whole block
     s.length = static_cast<std::int32_t>(in.Byte() & 1 ? in.In(250, 5000) : in.In(kBlock - 8, kBlock + 4));
@@ -121,13 +122,7 @@ void CheckList(const Case& c, const std::string& pool, bool refused) {
   Expect(random.State() == model.state, "the random state differs after the run");
 }
 
-// The model's file bytes and state.
-struct Expected {
-  std::string bytes;
-  std::uint32_t state = 0;
-};
-
-void CheckFile(const Case& c, const std::string& pool, bool refused, const Expected& expected) {
+void CheckFile(const Case& c, const std::string& pool, bool refused) {
   static const std::string kOld = "an earlier file\r\n";
   const CGenerationSettings& s = c.settings;
   const std::string path = c.target == Target::MissingFolder ? Scratch::Get().File("missing/out.txt")
@@ -156,15 +151,21 @@ void CheckFile(const Case& c, const std::string& pool, bool refused, const Expec
     return;
   }
   Expect(result == GenerateResult::Completed, "the run did not complete");
+  ModelRandom model{c.seed};
+  std::string expected;
+  ModelPasswords(s, pool, s.count, model, [&](const std::string& password) {
+    expected += password;
+    expected += "\r\n";
+  });
   const std::string bytes = Scratch::Read(path);
-  if (bytes != expected.bytes) {
-    const auto at = std::mismatch(bytes.begin(), bytes.end(), expected.bytes.begin(), expected.bytes.end());
+  if (bytes != expected) {
+    const auto at = std::mismatch(bytes.begin(), bytes.end(), expected.begin(), expected.end());
     const std::string what = "the file differs from the model: " + std::to_string(bytes.size()) + " bytes for " +
-                             std::to_string(expected.bytes.size()) + ", first difference at byte " +
+                             std::to_string(expected.size()) + ", first difference at byte " +
                              std::to_string(at.first - bytes.begin());
     Expect(false, what.c_str());
   }
-  Expect(random.State() == expected.state, "the random state differs after the run");
+  Expect(random.State() == model.state, "the random state differs after the run");
 }
 
 }  // namespace
@@ -181,15 +182,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (c.target == Target::FullDisk && !std::filesystem::exists("/dev/full")) return 0;
 
   LimitFillPath(c.path);
-  Expected expected;
-  if (c.target == Target::File && !refused) {
-    ModelRandom model{c.seed};
-    ModelPasswords(c.settings, pool, c.settings.count, model, [&](const std::string& password) {
-      expected.bytes += password;
-      expected.bytes += "\r\n";
-    });
-    expected.state = model.state;
-  }
-  CheckFile(c, pool, refused, expected);
+  CheckFile(c, pool, refused);
   return 0;
 }

@@ -16,7 +16,7 @@ for target in generate pool charsetfile listfile; do
   work=$build/corpus/$target log=$build/logs/$target.log
   [ -n "$fresh" ] && rm -rf "$work"
   mkdir -p "$work"
-  if "$build/fuzz/fuzz_$target" -max_total_time="$seconds" -timeout=60 -print_final_stats=1 \
+  if "$build/fuzz/fuzz_$target" -max_total_time="$seconds" -timeout=60 -print_final_stats=1 -entropic_scale_per_exec_time=1 \
     -artifact_prefix="$build/artifacts/$target-" "$work" "$seeds/$target" >"$log" 2>&1; then
     runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
     speed=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log")

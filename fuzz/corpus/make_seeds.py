@@ -37,6 +37,8 @@ def gen(name, size, flags, words, masked=False, where=FILE, seed=12345, path=2, 
 DEFAULT = CAPS | SMALL | DIGITS
 gen("headline", 0, DEFAULT, [word(8), word(10)])
 gen("variable", 0, CAPS | SMALL | DIGITS | SPECIAL | VARIABLE, [word(16), word(40)], path=1)
+gen("variable-6", 0, DEFAULT | VARIABLE, [word(6), word(30)])
+gen("variable-5", 0, DIGITS | VARIABLE, [word(5), word(3)])
 gen("masked", 0, DEFAULT, [word(0), word(20)], masked=True, marker=b"?", mask=b"????-????", path=0)
 gen("masked-sets", 0, SMALL | INCLUDE | EXCLUDE, [word(0), word(7)], masked=True, marker=b"#?",
     mask=b"#?#-##\x00#", include=b"zz1\r\n\x80\x00\xff", exclude=b"O0Il1a")
