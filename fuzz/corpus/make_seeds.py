@@ -48,6 +48,12 @@ gen("blocks-variable", 14, SPECIAL | VARIABLE, [word(40), word(2), word(1)], pat
 gen("blocks-masked", 14, DIGITS, [word(0), word(1), word(2)], masked=True, marker=b"x", mask=b"xx-x" * 5)
 gen("long-lines", 15, DEFAULT | VARIABLE, [b"\x01", word(300 - 250), word(1)])
 gen("block-line", 15, DEFAULT, [b"\x00", word(8), word(0)])
+gen("big-pool", 0, CAPS | SMALL | DIGITS | SPECIAL | INCLUDE, [word(30), word(40)], path=1,
+    include=bytes(range(128, 256)))
+gen("big-pool-variable", 0, DIGITS | INCLUDE | VARIABLE, [word(40), word(40)], path=0, include=bytes(range(100, 256)))
+gen("whole-pool-masked", 13, INCLUDE, [word(0), word(300)], masked=True, marker=b"\xff", mask=b"\xff-" * 100,
+    include=bytes(range(1, 256)))
+gen("full-disk-long-line", 15, DEFAULT, [b"\x00", word(8), word(1)], where=FULL_DISK)
 gen("empty-pool", 0, INCLUDE, [word(8), word(5)])
 gen("full-disk", 0, DEFAULT, [word(8), word(3)], where=FULL_DISK)
 gen("missing-folder", 0, DEFAULT, [word(8), word(3)], where=MISSING)
