@@ -2,9 +2,9 @@
 # Runs every fuzz target of a built fuzz tree for a number of seconds each:
 #   fuzz/run.sh <fuzz build folder> <seconds> [fresh]
 # Each target grows a work corpus in the build folder and only reads its seeds in
-# fuzz/corpus/<target>, so the committed corpus never changes. With "fresh" the work corpus
-# starts empty (a short check of the seeds and what a few seconds find); without, it keeps
-# what earlier runs found. A failing input is saved in <build>/artifacts/, the whole output
+# fuzz/corpus/<target>, so the committed corpus never changes. Without "fresh" the work
+# corpus keeps what earlier runs found; with it, a work corpus of its own starts empty (a
+# short check of the seeds and what a few seconds find) and the other one is kept. A failing input is saved in <build>/artifacts/, the whole output
 # in <build>/logs/. The exit status is non-zero if any target failed.
 set -uo pipefail
 build=$1 seconds=$2 fresh=${3:-}
@@ -13,7 +13,7 @@ export TMPDIR=$build/tmp  # the targets' scratch files
 mkdir -p "$build/artifacts" "$build/logs" "$TMPDIR"
 rc=0
 for target in generate pool charsetfile listfile; do
-  work=$build/corpus/$target log=$build/logs/$target.log
+  work=$build/${fresh:+fresh-}corpus/$target log=$build/logs/$target.log
   [ -n "$fresh" ] && rm -rf "$work"
   mkdir -p "$work"
   if "$build/fuzz/fuzz_$target" -max_total_time="$seconds" -timeout=60 -print_final_stats=1 -entropic_scale_per_exec_time=1 \
