@@ -9,7 +9,8 @@
 set -uo pipefail
 build=$1 seconds=$2 fresh=${3:-}
 seeds=$(cd "$(dirname "$0")" && pwd)/corpus
-export TMPDIR=$build/tmp  # the targets' scratch files
+export TMPDIR=$build/tmp  # the targets' scratch files (a failed run leaves its own behind)
+rm -rf "$TMPDIR"
 mkdir -p "$build/artifacts" "$build/logs" "$TMPDIR"
 rc=0
 for target in generate pool charsetfile listfile; do
