@@ -1,7 +1,7 @@
-// Password list files written through WriteLine and through Room and Commit, with lines
-// around the block size, held against the plain model: every line's bytes, then CR LF.
+// Password list files written line by line, with lines around the block size and lines
+// that end just before, at or after a block's end, held against the plain model: every
+// line's bytes, then CR LF.
 #include <cstdint>
-#include <cstring>
 #include <filesystem>
 #include <string>
 
@@ -12,17 +12,18 @@ namespace {
 
 constexpr std::size_t kBlock = CPasswordListFile::kBlockSize;
 
-// A length near one of the sizes where the block's bookkeeping changes.
-std::size_t Length(Reader& in) {
+// A length near one of the sizes where the block's bookkeeping changes; `written` is the
+// file's size so far.
+std::size_t Length(Reader& in, std::size_t written) {
   const std::uint8_t kind = in.Byte();
-  const auto near = [&](std::size_t at) { return at - 16 + static_cast<std::size_t>(in.Byte() % 33); };
+  const auto near = [&](std::size_t at) { return at + static_cast<std::size_t>(in.Byte() % 33) - 16; };
   switch (kind % 8) {
     case 0:
       return near(kBlock);  // a whole block, a line end short of one or just over
     case 1:
       return near(kBlock / 2);
-    case 2:
-      return near(kBlock / 3);
+    case 2:  // the rest of the block that the lines so far have begun
+      return near(kBlock + 16 - written % kBlock) % kBlock;
     default:
       return in.Byte();
   }
@@ -41,8 +42,8 @@ std::string Bytes(std::size_t n, std::uint8_t salt) {
 }  // namespace
 
 // Input: a byte that picks a disk that is full (1) or a file, then operations of one
-// byte each (with their lengths): a line, a room filled and committed, a close and a
-// new file. Each file's bytes are checked when it is closed.
+// byte each (a line with its length, a close, a new file). Each file's bytes are checked
+// when it is closed.
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   Reader in(data, size);
   const bool fullDisk = in.Byte() == 1;
@@ -51,7 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   CPasswordListFile file;
   Expect(file.Create(path), "the file could not be created");
   bool open = true;
-  bool failed = false;  // a full disk has refused something
+  bool failed = false;  // a full disk has refused a line
   std::string expected;
   std::size_t total = 0;
 
@@ -69,8 +70,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (int op = 0; op < 64 && !in.AtEnd() && total < 8 * kBlock; ++op) {
     const std::uint8_t what = in.Byte();
     switch (what % 4) {
-      case 0: {
-        const std::string line = Bytes(Length(in), what);
+      case 0:
+      case 1: {
+        const std::string line = Bytes(Length(in, expected.size()), what);
         const bool ok = file.WriteLine(line.data(), line.size());
         total += line.size();
         if (!open || fullDisk) {
@@ -80,31 +82,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
           Expect(ok, "a line was refused");
         }
         if (ok) expected += line + "\r\n";
-        break;
-      }
-      case 1: {
-        const std::size_t atLeast = std::min(Length(in), kBlock);
-        std::size_t room = 0;
-        char* at = file.Room(atLeast, &room);
-        if (!open || failed) {
-          Expect(!at, "a closed or failed file gave room");
-          break;
-        }
-        if (!at) {
-          Expect(fullDisk, "no room in a file that works");
-          failed = true;
-          break;
-        }
-        Expect(room >= atLeast && room <= kBlock, "the room has a wrong size");
-        // Everything handed out may be scribbled on, the slack too; only the committed
-        // part counts.
-        std::memset(at, 0xEE, room + CPasswordListFile::kRoomSlack);
-        const std::size_t n = std::min<std::size_t>(room, atLeast + in.Byte());
-        const std::string bytes = Bytes(n, what);
-        std::memcpy(at, bytes.data(), n);
-        file.Commit(n);
-        total += n;
-        expected += bytes;
         break;
       }
       case 2:

@@ -81,16 +81,15 @@ write("charsetfile", "sparse-5GiB", bytes([16 | 1 << 5]) + word(0xA0000000) + te
 write("charsetfile", "missing", bytes([0xFF]))
 write("charsetfile", "folder", bytes([0xFE]))
 
-# listfile: full-disk byte, then operations: 0 a line, 1 a room, 2 close, 3 a new file.
-def length(kind, extra):  # kind 0, 1, 2: near a block, a half, a third (extra 16 = exactly)
-    return bytes([kind, extra])
+# listfile: full-disk byte, then operations: 0 or 1 a line, 2 close, 3 a new file.
+def line(kind, extra):  # kind 0, 1: near a block, a half; 2: near the current block's end
+    return b"\x00" + bytes([kind, extra])  # (extra 16 = exactly), 3: extra itself
 
 
-write("listfile", "short-lines", b"\x00" + b"\x00" + length(3, 5) + b"\x04" + length(3, 0) + b"\x08" + length(3, 40))
-write("listfile", "block-lines", b"\x00" + b"\x00" + length(0, 14) + b"\x04" + length(0, 16) + b"\x08"
-      + length(0, 17) + b"\x00" + length(1, 16))
-write("listfile", "rooms", b"\x00" + b"\x01" + length(1, 16) + b"\x20" + b"\x01" + length(1, 20) + b"\x00"
-      + b"\x01" + length(2, 16) + b"\xff" + b"\x00" + length(3, 3))
-write("listfile", "reopen", b"\x00" + b"\x00" + length(3, 9) + b"\x03" + b"\x00" + length(3, 2) + b"\x02"
-      + b"\x00" + length(3, 2) + b"\x01" + length(3, 1) + b"\x00")
-write("listfile", "full-disk", b"\x01" + b"\x00" + length(3, 5) + b"\x01" + length(0, 16) + b"\x00")
+write("listfile", "short-lines", b"\x00" + line(3, 5) + line(3, 0) + line(3, 40))
+write("listfile", "block-lines", b"\x00" + line(0, 14) + line(0, 16) + line(0, 17) + line(1, 16))
+write("listfile", "block-ends", b"\x00" + line(3, 200) + line(2, 14) + line(3, 9) + line(2, 13) + line(2, 16)
+      + line(1, 0) + line(2, 15) + line(2, 17))
+write("listfile", "reopen", b"\x00" + line(3, 9) + b"\x03" + line(3, 2) + b"\x02" + line(3, 2) + b"\x03"
+      + line(3, 1))
+write("listfile", "full-disk", b"\x01" + line(3, 5) + line(0, 16) + b"\x02")
