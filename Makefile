@@ -1,4 +1,5 @@
-# Keymoor: `make test` builds both trees and runs every test; `make run` starts the program.
+# Keymoor: `make test` builds both trees and runs every test; `make run` starts the program;
+# `make dist` makes the release zip in dist/.
 # BUILD may be set to keep several build folders apart (for example BUILD=build-mine).
 BUILD ?= build
 B := $(abspath $(BUILD))
@@ -6,9 +7,13 @@ NATIVE := $(B)/native
 ASAN := $(B)/asan
 WIN := $(B)/win
 PREFIX := $(WIN)/wineprefix
+# The release: built from the same sources as `make windows`, in a tree of its own, packed
+# into $(DIST) (DIST may be set too).
+RELEASE := $(B)/dist
+DIST ?= dist
 CMAKE_GEN := -G Ninja
 
-.PHONY: all setup native asan windows test run screenshot bench format clean
+.PHONY: all setup native asan windows test run screenshot bench dist reproducible format clean
 
 all: native windows
 
@@ -39,6 +44,8 @@ test: setup
 	  (cd $(ASAN) && ctest --output-on-failure) || rc=1; \
 	  echo "== Windows tests under Wine"; \
 	  tools/wine-session.sh $(PREFIX) ctest --test-dir $(WIN) --output-on-failure || rc=1; \
+	  echo "== reproducible release: make dist twice, in two folders"; \
+	  tools/check-reproducible.sh $(B)/reproducible || rc=1; \
 	  echo "== fuzz targets, 4 s each from the seed corpus"; \
 	  { $(MAKE) --no-print-directory fuzz-build && fuzz/run.sh $(FUZZ) 4 fresh; } || rc=1; \
 	fi; \
@@ -62,6 +69,18 @@ run: windows
 
 screenshot: windows
 	@tools/screenshot.sh $(PREFIX) $(WIN)/app/keymoor.exe docs
+
+# The release zip. Debug information is compiled in (it changes no code) and split off beside
+# the zip by tools/dist.sh; only the program is built, not the tests.
+dist: setup
+	@cmake -S . -B $(RELEASE) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release \
+	  -DCMAKE_C_FLAGS=-g -DCMAKE_CXX_FLAGS=-g \
+	  -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-w64.cmake >/dev/null
+	@cmake --build $(RELEASE) --target keymoor
+	@tools/dist.sh $(RELEASE)/app/keymoor.exe $(DIST)
+
+reproducible: setup
+	@tools/check-reproducible.sh $(B)/reproducible
 
 bench: native
 	@$(NATIVE)/bench/keymoor_bench $(ARGS)

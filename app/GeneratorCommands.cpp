@@ -12,6 +12,8 @@
 
 #include "app/GeneratorDlg.h"
 #include "app/ListViewRows.h"
+#include "app/UserChoices.h"
+#include "app/WipeOnExit.h"
 #include "engine/GenerationSettings.h"
 #include "engine/PasswordFiles.h"
 #include "engine/PasswordGenerator.h"
@@ -110,6 +112,9 @@ void WarnAbout(GenerateResult result, const std::string& path) {
     case GenerateResult::WriteFailed:
       WarnWriteFailed(path);
       break;
+    case GenerateResult::RandomFailed:
+      AppMessageBox("The system's secure random source failed. No passwords were made.");
+      break;
   }
 }
 
@@ -128,12 +133,17 @@ class CClipboard {
   bool open_;
 };
 
-// A movable global memory block, freed unless handed on with Release().
+// A movable global memory block, wiped and freed unless handed on with Release().
 class CGlobalBlock {
  public:
   explicit CGlobalBlock(SIZE_T size) : block_(GlobalAlloc(GMEM_MOVEABLE, size)) {}
   ~CGlobalBlock() {
-    if (block_ != nullptr) GlobalFree(block_);
+    if (block_ == nullptr) return;
+    if (void* bytes = GlobalLock(block_)) {
+      SecureWipe(bytes, GlobalSize(block_));
+      GlobalUnlock(block_);
+    }
+    GlobalFree(block_);
   }
   CGlobalBlock(const CGlobalBlock&) = delete;
   CGlobalBlock& operator=(const CGlobalBlock&) = delete;
@@ -161,20 +171,39 @@ class CRedrawOff {
   CWindowRef window_;
 };
 
-// Puts `text` on the clipboard as CF_TEXT, the only format. Failures end it silently: when
-// the clipboard cannot be opened it keeps its contents; after that it has been emptied.
+// Puts a copy of the `size` bytes at `data` on the open clipboard in `format`. False when
+// that fails.
+bool PutOnClipboard(UINT format, const void* data, std::size_t size) {
+  CGlobalBlock block(size);
+  if (block.Get() == nullptr) return false;
+  void* bytes = GlobalLock(block.Get());
+  if (bytes == nullptr) return false;
+  std::memcpy(bytes, data, size);
+  GlobalUnlock(block.Get());
+  // The clipboard owns the block only once SetClipboardData has taken it.
+  if (SetClipboardData(format, block.Get()) == nullptr) return false;
+  block.Release();
+  return true;
+}
+
+// Registered formats whose presence asks clipboard monitors, the clipboard history and
+// cloud sync to leave the data alone. The last two read a DWORD: 0 means "no".
+constexpr const char* kPrivacyFormats[] = {"ExcludeClipboardContentFromMonitorProcessing",
+                                           "CanIncludeInClipboardHistory", "CanUploadToCloudClipboard",
+                                           "Clipboard Viewer Ignore"};
+
+// Puts `text` on the clipboard as CF_TEXT, marked private by kPrivacyFormats. Failures end
+// it silently: when the clipboard cannot be opened it keeps its contents; after that it has
+// been emptied.
 void CopyToClipboard(HWND owner, const std::string& text) {
   CClipboard clipboard(owner);
   if (!clipboard.IsOpen()) return;
   EmptyClipboard();
-  CGlobalBlock block(text.size() + 1);
-  if (block.Get() == nullptr) return;
-  void* bytes = GlobalLock(block.Get());
-  if (bytes == nullptr) return;
-  std::memcpy(bytes, text.c_str(), text.size() + 1);
-  GlobalUnlock(block.Get());
-  // The clipboard owns the block only once SetClipboardData has taken it.
-  if (SetClipboardData(CF_TEXT, block.Get()) != nullptr) block.Release();
+  if (!PutOnClipboard(CF_TEXT, text.c_str(), text.size() + 1)) return;
+  const DWORD no = 0;
+  for (const char* name : kPrivacyFormats) {
+    if (const UINT format = RegisterClipboardFormatA(name)) PutOnClipboard(format, &no, sizeof(no));
+  }
 }
 
 }  // namespace
@@ -239,7 +268,7 @@ void CGeneratorDlg::OnGenerate() {
   {
     CRedrawOff quiet(passwordList);
     CListViewRows rows(passwordList);
-    result = CPasswordGenerator::Generate(theSettings, PasswordSink::List(rows));
+    result = Run(PasswordSink::List(rows));
   }
   WarnAbout(result, {});
   PushControls();
@@ -248,10 +277,21 @@ void CGeneratorDlg::OnGenerate() {
 void CGeneratorDlg::OnGenerateToFile() {
   if (ChooseOutputFile(false) != 0) return;
   FillSettings();
-  const GenerateResult result = CPasswordGenerator::Generate(theSettings, PasswordSink::File(outputPath));
+  const GenerateResult result = Run(PasswordSink::File(outputPath));
   WarnAbout(result, outputPath);
   if (result == GenerateResult::CannotCreate) return;
   PushControls();
+}
+
+GenerateResult CGeneratorDlg::Run(const PasswordSink& sink) const {
+  return useSecureRandom ? CPasswordGenerator::GenerateSecure(theSettings, sink)
+                         : CPasswordGenerator::Generate(theSettings, sink);
+}
+
+void CGeneratorDlg::OnSecureRandom() {
+  useSecureRandom = !useSecureRandom;
+  CheckMenuItem(GetMenu(m_hWnd), IDM_SECURE_RANDOM, MF_BYCOMMAND | (useSecureRandom ? MF_CHECKED : MF_UNCHECKED));
+  WriteSecureRandomChoice(useSecureRandom);  // if it fails, the choice holds for this run only
 }
 
 void CGeneratorDlg::OnSaveToFile() {
@@ -264,7 +304,8 @@ void CGeneratorDlg::OnSaveToFile() {
   bool written = true;
   const int rows = passwordList.GetItemCount();
   for (int row = 0; row < rows && written; ++row) {
-    const std::string password = passwordList.GetItemText(row, 1);
+    std::string password = passwordList.GetItemText(row, 1);
+    const CWipeOnExit wipe(password);
     written = file.WriteLine(password.data(), password.size());
   }
   const bool closed = file.Close();
@@ -276,7 +317,9 @@ void CGeneratorDlg::OnToClipboard() {
   if (passwordList.GetSelectedCount() != 1) return;
   const int row = passwordList.GetSelectedRow();
   if (row < 0) return;
-  CopyToClipboard(m_hWnd, passwordList.GetItemText(row, 1));
+  std::string password = passwordList.GetItemText(row, 1);
+  const CWipeOnExit wipe(password);
+  CopyToClipboard(m_hWnd, password);
 }
 
 void CGeneratorDlg::OnAddIncludeFromFile() { AddSymbolsFromFile(false); }

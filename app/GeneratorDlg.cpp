@@ -7,23 +7,27 @@
 #include <memory>
 
 #include "app/NumberField.h"
+#include "app/UserChoices.h"
 #include "engine/GenerationSettings.h"
 #include "engine/RandomSource.h"
 #include "links/WebCommands.h"
+#include "platform/Dpi.h"
 #include "platform/WinApp.h"
 #include "resources/resource.h"
 
 namespace {
-// Where a page sits in the tab control's client area, in pixels.
+// Where a page sits in the tab control's client area, in pixels at 96 DPI.
 constexpr int kPageX = 10;
 constexpr int kPageY = 30;
+// The list's column widths, in pixels at 96 DPI.
+constexpr int kIdColumnWidth = 50;
+constexpr int kPasswordColumnWidth = 220;
 // Grid lines, full-row selection, one-click activation, flat scroll bars.
 constexpr DWORD kListStyle = LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT | LVS_EX_ONECLICKACTIVATE | LVS_EX_FLATSB;
 }  // namespace
 
 CGeneratorDlg::CGeneratorDlg()
     : CDialog(IDD_GENERATOR),
-      appIcon(LoadIconA(ResourceModule(), MAKEINTRESOURCEA(IDI_APP))),
       exchange_{
           ExchangeEntry::Attach(IDC_TYPE_TAB, tabControl),
           ExchangeEntry::CheckBox(IDC_USE_CAPITALS, useCapitals),
@@ -45,6 +49,7 @@ constexpr MessageEntry CGeneratorDlg::kMessages[] = {
     {WM_QUERYDRAGICON, 0, 0, On<&CGeneratorDlg::OnQueryDragIcon>},
     {WM_DESTROY, 0, 0, On<&CGeneratorDlg::OnDestroy>},
     {WM_COMMAND, 0, IDM_EXIT, On<&CGeneratorDlg::OnExit>},
+    {WM_DPICHANGED, 0, 0, On<&CGeneratorDlg::OnDpiChanged>},
     // Type pages.
     {WM_NOTIFY, static_cast<UINT>(TCN_SELCHANGE), IDC_TYPE_TAB, On<&CGeneratorDlg::OnTabSelChange>},
     {WM_NOTIFY, static_cast<UINT>(TCN_SELCHANGING), IDC_TYPE_TAB, On<&CGeneratorDlg::OnTabSelChanging>},
@@ -61,6 +66,8 @@ constexpr MessageEntry CGeneratorDlg::kMessages[] = {
     {WM_COMMAND, 0, IDM_DOWNLOAD, On<&CGeneratorDlg::OnDownloadPage>},
     {WM_COMMAND, 0, IDM_FEEDBACK, On<&CGeneratorDlg::OnSendFeedback>},
     {WM_COMMAND, 0, IDM_ABOUT, On<&CGeneratorDlg::OnAboutBox>},
+    // Main menu (code 0): the secure random choice (GeneratorCommands.cpp).
+    {WM_COMMAND, 0, IDM_SECURE_RANDOM, On<&CGeneratorDlg::OnSecureRandom>},
     // Controls.
     {WM_COMMAND, BN_CLICKED, IDC_USE_INCLUDE, On<&CGeneratorDlg::OnIncludeClicked>},
     {WM_COMMAND, BN_CLICKED, IDC_USE_EXCLUDE, On<&CGeneratorDlg::OnExcludeClicked>},
@@ -83,19 +90,20 @@ bool CGeneratorDlg::OnInitWindow() {
       AppendMenuA(systemMenu, MF_STRING, AboutSystemCommand, about.c_str());
     }
   }
-  Send(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(appIcon));
-  Send(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(appIcon));
 
   CreateTypePages();
   OnIncludeClicked();
   OnExcludeClicked();
 
   passwordList.SetExtendedStyle(0, kListStyle);
-  passwordList.InsertColumn(0, "ID", LVCFMT_LEFT, 50);
-  passwordList.InsertColumn(1, "Password", LVCFMT_LEFT, 220);
+  passwordList.InsertColumn(0, "ID", LVCFMT_LEFT, kIdColumnWidth);
+  passwordList.InsertColumn(1, "Password", LVCFMT_LEFT, kPasswordColumnWidth);
+  ScaleToDpi(WindowDpi(m_hWnd));
 
   // The only seeding in the life of the process; nothing has drawn a number before it.
   theRandom.Seed(GetTickCount());
+  useSecureRandom = ReadSecureRandomChoice();
+  CheckMenuItem(GetMenu(m_hWnd), IDM_SECURE_RANDOM, MF_BYCOMMAND | (useSecureRandom ? MF_CHECKED : MF_UNCHECKED));
   return true;  // the focus goes to the first tab stop, "All caps latin (A...Z)"
 }
 
@@ -117,7 +125,6 @@ void CGeneratorDlg::CreateTypePages() {
     owned->Create(tabControl.GetSafeHwnd());
     // Draw the page on the tab's own background, as property pages are.
     EnableThemeDialogTexture(owned->GetSafeHwnd(), ETDT_ENABLETAB);
-    SetWindowPos(owned->GetSafeHwnd(), nullptr, kPageX, kPageY, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
   };
   place(0, std::make_unique<CRandomTypeDlg>());
   place(1, std::make_unique<CMaskTypeDlg>());
@@ -125,6 +132,40 @@ void CGeneratorDlg::CreateTypePages() {
   tabControl.SetCurSel(0);
   if (CDialog* random = PageOf(0)) random->Show(SW_SHOW);
   if (CDialog* masked = PageOf(1)) masked->Show(SW_HIDE);
+}
+
+void CGeneratorDlg::ScaleToDpi(UINT dpi) {
+  // The window must never hold a destroyed icon: the new ones go in before the old go.
+  CIcon big, small;
+  big.Load(ResourceModule(), IDI_APP, SystemMetricForDpi(SM_CXICON, dpi));
+  small.Load(ResourceModule(), IDI_APP, SystemMetricForDpi(SM_CXSMICON, dpi));
+  Send(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big.Get()));
+  Send(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small.Get()));
+  bigIcon_ = std::move(big);
+  smallIcon_ = std::move(small);
+  appIcon = bigIcon_.Get();
+
+  for (int index = 0; index < 2; ++index) {
+    if (CDialog* page = PageOf(index)) {
+      SetWindowPos(page->GetSafeHwnd(), nullptr, ScaleForDpi(kPageX, dpi), ScaleForDpi(kPageY, dpi), 0, 0,
+                   SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+  }
+  // The columns were made at 96 DPI; the user may have resized them since.
+  const UINT from = dpi_ != 0 ? dpi_ : kDefaultDpi;
+  if (dpi != from) {
+    for (int column = 0; column < 2; ++column) {
+      passwordList.SetColumnWidth(column, MulDiv(passwordList.GetColumnWidth(column), dpi, from));
+    }
+  }
+  dpi_ = dpi;
+}
+
+bool CGeneratorDlg::OnDpiChanged(WPARAM wParam, LPARAM lParam, LRESULT&) {
+  MoveToSuggestedRect(m_hWnd, lParam);
+  ScaleToDpi(DpiOfChange(wParam));
+  // Not eaten: the dialog manager's own handling scales the template's layout and fonts.
+  return false;
 }
 
 CGeneratorDlg::~CGeneratorDlg() {
@@ -169,8 +210,8 @@ bool CGeneratorDlg::OnPaint(WPARAM, LPARAM, LRESULT& result) {
   if (!IsIconic(m_hWnd)) return false;
   CPaintDC dc(m_hWnd);
   Send(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc.Get()), 0);
-  const int cx = GetSystemMetrics(SM_CXICON);
-  const int cy = GetSystemMetrics(SM_CYICON);
+  const int cx = SystemMetricForDpi(SM_CXICON, dpi_);
+  const int cy = SystemMetricForDpi(SM_CYICON, dpi_);
   RECT rc{};
   GetClientRect(m_hWnd, &rc);
   const int x = (rc.right - rc.left - cx + 1) / 2;

@@ -9,6 +9,7 @@
 
 #include "app/MaskTypeDlg.h"
 #include "app/RandomTypeDlg.h"
+#include "engine/PasswordGenerator.h"
 #include "platform/Controls.h"
 #include "platform/Dialog.h"
 
@@ -20,7 +21,7 @@ class CGeneratorDlg : public CDialog {
   static constexpr std::int32_t kMinCount = 1;
   static constexpr std::int32_t kMaxCount = 100000000;
 
-  // Loads the application icon. The window itself is made by DoModal (or Create).
+  // The window itself is made by DoModal (or Create).
   CGeneratorDlg();
   // Destroys a window that still exists while this class's handlers can still run, so the
   // pages are deleted through WM_DESTROY (the base's destructor would be too late for that).
@@ -31,8 +32,8 @@ class CGeneratorDlg : public CDialog {
   CMaskTypeDlg* MaskPage() const;
 
   // Fields, in the order of the settings they feed.
-  std::string outputPath;  // set by the file commands
-  HICON appIcon;           // shared resource icon, not destroyed
+  std::string outputPath;   // set by the file commands
+  HICON appIcon = nullptr;  // the large icon at the window's DPI; owned by the window object
   CTabCtrl tabControl;
   std::int32_t useCapitals = 1;
   std::int32_t useSmall = 1;
@@ -44,15 +45,23 @@ class CGeneratorDlg : public CDialog {
   std::string excludeText;
   std::int32_t count = 10;
   CListCtrl passwordList;
+  // Generate and Generate to file draw from the system's secure source (Main menu check);
+  // read from the user's registry when the window initialises.
+  bool useSecureRandom = false;
 
  protected:
   MessageTable GetMessageTable() const override;
   ExchangeMap GetExchangeMap() override { return exchange_; }
   // Pushes the fields, completes the system menu, sets the icons, creates the pages, sets up
-  // the include and exclude rows and the list, and seeds the random source.
+  // the include and exclude rows and the list, seeds the random source and reads the secure
+  // random choice into the Main menu.
   bool OnInitWindow() override;
 
  private:
+  // Sizes the pixel-sized parts (icons, page offset, list columns) for `dpi`; the columns
+  // keep the widths they have, in proportion.
+  void ScaleToDpi(UINT dpi);
+  bool OnDpiChanged(WPARAM wParam, LPARAM lParam, LRESULT& result);
   void CreateTypePages();
   CDialog* PageOf(int tabIndex) const;
   void SetRowEnabled(std::int32_t state, int edit, int clear, int add);
@@ -86,6 +95,10 @@ class CGeneratorDlg : public CDialog {
   void OnToClipboard();
   void OnAddIncludeFromFile();
   void OnAddExcludeFromFile();
+  // Main menu: turns the secure random source on or off, shows it and remembers it.
+  void OnSecureRandom();
+  // Runs the generator the menu choice names.
+  GenerateResult Run(const PasswordSink& sink) const;
   // Pulls the window and both pages (a failed pull has warned; the fields go on as they
   // stand) and fills theSettings from them.
   void FillSettings();
@@ -97,4 +110,7 @@ class CGeneratorDlg : public CDialog {
 
   static const MessageEntry kMessages[];
   const ExchangeEntry exchange_[11];
+  UINT dpi_ = 0;  // what the pixel sizes are scaled for; 0 before the first scaling
+  CIcon bigIcon_;
+  CIcon smallIcon_;
 };

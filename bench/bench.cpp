@@ -4,7 +4,7 @@
 //
 //   keymoor_bench [--count N] [--file PATH] [--seed S] [--repeat R] [--path sse2|avx2|avx512] [--verbose]
 //
-// Runs the five cases one after another (100,000,000 passwords each, except 100 of
+// Runs the cases one after another (100,000,000 passwords each, except 100 of
 // length 1,000,000). Page-cache writes are noisy (reclaim, other processes; under Wine
 // some runs take three times as long), so each case and its write limit are measured R
 // times (default 3), alternately, with the file removed before each, and the best time
@@ -31,6 +31,7 @@ namespace {
 struct Case {
   const char* name;
   CGenerationSettings settings;
+  bool secure = false;  // drawn from the system's secure source instead of the 15-bit generator
 };
 
 CGenerationSettings Headline(std::int32_t count) {
@@ -62,6 +63,12 @@ std::vector<Case> Cases(std::int32_t count) {
   s = Headline(count < 100 ? count : 100);
   s.length = 1000000;
   cases.push_back({"random-length-1000000", s});
+  // The same settings with every random decision from the system's secure source.
+  cases.push_back({"secure-random8-default-sets", Headline(count), true});
+  s = Headline(count);
+  s.length = 16;
+  s.variableLength = 1;
+  cases.push_back({"secure-variable-upto16", s, true});
   return cases;
 }
 
@@ -149,7 +156,8 @@ int main(int argc, char** argv) {
       CRandomSource random;
       random.Seed(seed);
       const auto start = std::chrono::steady_clock::now();
-      result = CPasswordGenerator::Generate(c.settings, PasswordSink::File(path), random);
+      result = c.secure ? CPasswordGenerator::GenerateSecure(c.settings, PasswordSink::File(path))
+                        : CPasswordGenerator::Generate(c.settings, PasswordSink::File(path), random);
       const double made = Seconds(start);
       bytes = FileSize(path);
       const double written = WriteLimit(path, bytes);

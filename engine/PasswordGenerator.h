@@ -35,6 +35,7 @@ enum class GenerateResult : std::int32_t {
   CannotCreate = -1,  // the output file cannot be created; nothing was made
   EmptyPool = -2,     // a random character is needed and the pool is empty; nothing was made
   WriteFailed = -3,   // a write failed; the run stopped there and the file keeps what was written
+  RandomFailed = -4,  // the system's secure random source failed; nothing was made, no file touched
 };
 
 class CPasswordGenerator {
@@ -44,4 +45,9 @@ class CPasswordGenerator {
   // from an empty pool is refused before any file is touched.
   static GenerateResult Generate(const CGenerationSettings& settings, const PasswordSink& sink,
                                  CRandomSource& random = theRandom);
+  // The same run with every random decision drawn from the system's secure source (through
+  // a ChaCha20 stream keyed for this run alone); never reads or advances any
+  // CRandomSource. Refuses an empty pool as Generate does, then draws the key before any
+  // file is touched. Defined in SecureLines.cpp.
+  static GenerateResult GenerateSecure(const CGenerationSettings& settings, const PasswordSink& sink);
 };

@@ -14,10 +14,23 @@ class CAboutDlg : public CDialog {
 
  protected:
   ExchangeMap GetExchangeMap() override { return exchange_; }
-  // Attaches both labels, gives them their URLs, the underline and the hand cursor, and
-  // writes the version.
+  MessageTable GetMessageTable() const override;
+  // Attaches both labels, gives them their URLs, the underline and the hand cursor, writes
+  // the version and sizes the picture for the window's DPI.
   bool OnInitWindow() override;
 
  private:
+  // Shows the picture stretched to cx x cy pixels; its own bitmap when that is its size.
+  void ShowPicture(int cx, int cy);
+  // Fits the labels and scales the picture from the old DPI to the new one.
+  bool OnDpiChanged(WPARAM wParam, LPARAM lParam, LRESULT& result);
+  // Gives the picture control its own bitmap back, so that it never holds ours when ours goes.
+  void OnDestroy();
+
+  static const MessageEntry kMessages[];
   const ExchangeEntry exchange_[2];
+  UINT dpi_ = 0;
+  HWND picture_ = nullptr;             // the SS_BITMAP static
+  HBITMAP templatePicture_ = nullptr;  // the bitmap the control loaded itself; not ours
+  CBitmap scaledPicture_;
 };

@@ -3,26 +3,11 @@
 
 #include <shellapi.h>
 
+#include <algorithm>
+
 #include "links/OpenURL.h"
+#include "platform/Dpi.h"
 #include "platform/Services.h"
-
-namespace {
-// The DC that GetDC hands out for a window, released when the owner goes. Not copyable.
-class CWindowDC {
- public:
-  explicit CWindowDC(HWND window) : window_(window), dc_(GetDC(window)) {}
-  ~CWindowDC() {
-    if (dc_ != nullptr) ReleaseDC(window_, dc_);
-  }
-  CWindowDC(const CWindowDC&) = delete;
-  CWindowDC& operator=(const CWindowDC&) = delete;
-  HDC Get() const { return dc_; }
-
- private:
-  HWND window_;
-  HDC dc_;
-};
-}  // namespace
 
 constexpr MessageEntry CLinkLabel::kMessages[] = {
     // Only the single click opens: STN_DBLCLK is left alone, so a double-click opens once.
@@ -62,6 +47,23 @@ void CLinkLabel::SetURL(const std::string& url) {
   if (!IsAttached()) return;  // attaching fits the control and makes the tooltip later
   FitToText();
   toolTip_.UpdateTipText(m_hWnd, 1, url_);
+}
+
+void CLinkLabel::SetDpi(UINT dpi) {
+  dpi_ = dpi;
+  if (!IsAttached()) return;
+  // The underlined font was made from the font of the old scale: it is made again from the
+  // control's font at the next colour request.
+  if (underlinedFont_.IsCreated()) {
+    if (reinterpret_cast<HFONT>(Send(WM_GETFONT)) == underlinedFont_.Get()) {
+      Send(WM_SETFONT, reinterpret_cast<WPARAM>(plainFont_), FALSE);
+    }
+    underlinedFont_.Delete();
+  }
+  FitToText();
+  RECT client{};
+  GetClientRect(m_hWnd, &client);
+  if (toolTip_.IsAttached()) toolTip_.SetToolRect(m_hWnd, 1, client);
 }
 
 void CLinkLabel::SetUnderline(bool underline) {
@@ -131,10 +133,29 @@ void CLinkLabel::FitToText() {
   if (HWND parent = GetParent()) MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rc), 2);
 
   // Measured in the context's default font, as the control's DC comes without its font.
+  // That font is made for the DC's DPI, which after a move to another monitor's scale is no
+  // longer the window's: the extent is scaled from the one to the other. Observed under Wine:
+  // the default font keeps its 96 DPI size at every scale while the control's own font grows,
+  // so the box also covers the text in its own font, and no scale cuts it.
   const std::string text = GetText();
+  const int length = static_cast<int>(text.size());
   SIZE extent{};
   if (const CWindowDC dc(m_hWnd); dc.Get() != nullptr) {
-    GetTextExtentPoint32A(dc.Get(), text.c_str(), static_cast<int>(text.size()), &extent);
+    GetTextExtentPoint32A(dc.Get(), text.c_str(), length, &extent);
+    const int dcDpi = GetDeviceCaps(dc.Get(), LOGPIXELSY);
+    const int dpi = static_cast<int>(dpi_ != 0 ? dpi_ : WindowDpi(m_hWnd));
+    if (dcDpi > 0 && dpi != dcDpi) {
+      extent.cx = MulDiv(extent.cx, dpi, dcDpi);
+      extent.cy = MulDiv(extent.cy, dpi, dcDpi);
+    }
+    if (HFONT own = reinterpret_cast<HFONT>(Send(WM_GETFONT))) {
+      const HGDIOBJ before = SelectObject(dc.Get(), own);
+      SIZE drawn{};
+      GetTextExtentPoint32A(dc.Get(), text.c_str(), length, &drawn);
+      SelectObject(dc.Get(), before);
+      extent.cx = std::max(extent.cx, drawn.cx);
+      extent.cy = std::max(extent.cy, drawn.cy);
+    }
   }
 
   const DWORD style = Style();

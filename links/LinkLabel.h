@@ -24,6 +24,10 @@ class CLinkLabel : public CStatic {
   void SetURL(const std::string& url);
   // Switches the underline and repaints the whole control.
   void SetUnderline(bool underline);
+  // The DPI of the window the label is shown in, after a change (WM_DPICHANGED): fits the
+  // control to its text again and moves the tooltip's tool with it. Attaching takes the
+  // window's DPI at that time.
+  void SetDpi(UINT dpi);
   // The cursor shown over the label from the next WM_SETCURSOR on. Shared, never destroyed.
   void SetLinkCursor(HCURSOR cursor) { linkCursor_ = cursor; }
 
@@ -51,7 +55,8 @@ class CLinkLabel : public CStatic {
   void OnClicked();
   bool CtlColor(WPARAM wParam, LPARAM lParam, LRESULT& result);
   bool OnSetCursor(WPARAM wParam, LPARAM lParam, LRESULT& result);
-  // Moves and sizes the control to the extent of its text, by its alignment styles.
+  // Moves and sizes the control to the extent of its text, by its alignment styles, at the
+  // label's DPI.
   void FitToText();
   static void ShowOpenError(int code);
 
@@ -62,6 +67,7 @@ class CLinkLabel : public CStatic {
   bool visited_ = false;
   bool underline_ = true;
   bool fitToText_ = true;
+  UINT dpi_ = 0;  // 0: the window's own
   std::string url_;
   CFont underlinedFont_;       // made once, from the control's own font
   HFONT plainFont_ = nullptr;  // the control's font before it drew underlined; not owned

@@ -90,7 +90,11 @@ std::string CListCtrl::GetItemText(int row, int column) const {
     item.cchTextMax = static_cast<int>(size);
     const auto n =
         static_cast<std::size_t>(Send(LVM_GETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item)));
-    if (n + 1 < size || size >= (std::size_t{1} << 30)) return std::string(buffer.data(), n < size ? n : size - 1);
+    const bool whole = n + 1 < size || size >= (std::size_t{1} << 30);
+    std::string text = whole ? std::string(buffer.data(), n < size ? n : size - 1) : std::string();
+    // The texts may be passwords: no copy of ours is left behind in freed memory.
+    SecureZeroMemory(buffer.data(), buffer.size());
+    if (whole) return text;
   }
 }
 
@@ -110,6 +114,44 @@ bool CFont::Create(const LOGFONTA& description) {
 void CFont::Delete() {
   if (font_ != nullptr) DeleteObject(font_);
   font_ = nullptr;
+}
+
+CIcon& CIcon::operator=(CIcon&& other) noexcept {
+  if (this != &other) {
+    Destroy();
+    icon_ = other.icon_;
+    other.icon_ = nullptr;
+  }
+  return *this;
+}
+
+bool CIcon::Load(HINSTANCE module, UINT id, int size) {
+  Destroy();
+  icon_ = static_cast<HICON>(LoadImageA(module, MAKEINTRESOURCEA(id), IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
+  return icon_ != nullptr;
+}
+
+void CIcon::Destroy() {
+  if (icon_ != nullptr) DestroyIcon(icon_);
+  icon_ = nullptr;
+}
+
+bool CBitmap::Load(HINSTANCE module, UINT id, int cx, int cy) {
+  Reset(static_cast<HBITMAP>(LoadImageA(module, MAKEINTRESOURCEA(id), IMAGE_BITMAP, cx, cy, LR_DEFAULTCOLOR)));
+  return bitmap_ != nullptr;
+}
+
+void CBitmap::Delete() { Reset(nullptr); }
+
+void CBitmap::Reset(HBITMAP bitmap) {
+  if (bitmap_ != nullptr && bitmap_ != bitmap) DeleteObject(bitmap_);
+  bitmap_ = bitmap;
+}
+
+HBITMAP CBitmap::Release() {
+  HBITMAP bitmap = bitmap_;
+  bitmap_ = nullptr;
+  return bitmap;
 }
 
 bool CToolTipCtrl::Create(HWND owner, DWORD style) {
@@ -147,6 +189,12 @@ void CToolTipCtrl::UpdateTipText(HWND window, UINT id, const std::string& text) 
   TTTOOLINFOA info = ToolInfo(window, id);
   info.lpszText = const_cast<char*>(text.c_str());
   Send(TTM_UPDATETIPTEXTA, 0, reinterpret_cast<LPARAM>(&info));
+}
+
+void CToolTipCtrl::SetToolRect(HWND window, UINT id, const RECT& rect) const {
+  TTTOOLINFOA info = ToolInfo(window, id);
+  info.rect = rect;
+  Send(TTM_NEWTOOLRECTA, 0, reinterpret_cast<LPARAM>(&info));
 }
 
 std::string CToolTipCtrl::GetText(HWND window, UINT id) const {

@@ -1,5 +1,5 @@
 // Control wrappers: the tab control, the list view and static text, plus the owned GDI
-// font and tooltip window that controls of ours may need.
+// objects (font, icon, bitmap, window DC) and tooltip window that windows of ours may need.
 #pragma once
 
 #include <windows.h>
@@ -37,6 +37,9 @@ class CListCtrl : public CWindowRef {
   // Inserts column `column` with text, format (LVCFMT_*) and width in pixels. Returns its index or -1.
   int InsertColumn(int column, const std::string& text, int format, int width) const;
   int GetColumnWidth(int column) const { return static_cast<int>(Send(LVM_GETCOLUMNWIDTH, column)); }
+  bool SetColumnWidth(int column, int width) const {
+    return Send(LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(column), MAKELPARAM(width, 0)) != FALSE;
+  }
   // The heading of `column`, of any length; empty when there is no such column.
   std::string GetColumnText(int column) const;
   int GetColumnCount() const;
@@ -44,7 +47,8 @@ class CListCtrl : public CWindowRef {
   // Inserts a row at `row` with the text of column 0. Returns its index or -1.
   int InsertItem(int row, const std::string& text) const;
   bool SetItemText(int row, int column, const std::string& text) const;
-  // The whole text of a cell, of any length.
+  // The whole text of a cell, of any length. The buffers it reads through are wiped, as the
+  // text may be a password; wiping the result is the caller's.
   std::string GetItemText(int row, int column) const;
   bool DeleteAllItems() const { return Send(LVM_DELETEALLITEMS) != FALSE; }
   int GetItemCount() const { return static_cast<int>(Send(LVM_GETITEMCOUNT)); }
@@ -94,9 +98,71 @@ class CToolTipCtrl : public CWindowRef {
   // Adds tool `id` of `window`, covering `rect` (client coordinates of `window`).
   bool AddTool(HWND window, UINT id, const RECT& rect, const std::string& text) const;
   void UpdateTipText(HWND window, UINT id, const std::string& text) const;
+  // Moves tool `id` of `window` to `rect` (client coordinates of `window`).
+  void SetToolRect(HWND window, UINT id, const RECT& rect) const;
   // The text of tool `id` of `window`.
   std::string GetText(HWND window, UINT id) const;
   void RelayEvent(MSG& msg) const { Send(TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&msg)); }
+};
+
+// An owned icon, loaded at a given size (not shared, so any size can be had). Movable, not
+// copyable.
+class CIcon {
+ public:
+  CIcon() = default;
+  ~CIcon() { Destroy(); }
+  CIcon(CIcon&& other) noexcept : icon_(other.icon_) { other.icon_ = nullptr; }
+  CIcon& operator=(CIcon&& other) noexcept;
+  CIcon(const CIcon&) = delete;
+  CIcon& operator=(const CIcon&) = delete;
+
+  // Loads icon resource `id` of `module` in the image nearest to `size` x `size` pixels,
+  // drawn at that size. False when that fails; an earlier icon is destroyed either way.
+  bool Load(HINSTANCE module, UINT id, int size);
+  void Destroy();
+  HICON Get() const { return icon_; }
+
+ private:
+  HICON icon_ = nullptr;
+};
+
+// An owned GDI bitmap. Not copyable.
+class CBitmap {
+ public:
+  CBitmap() = default;
+  ~CBitmap() { Delete(); }
+  CBitmap(const CBitmap&) = delete;
+  CBitmap& operator=(const CBitmap&) = delete;
+
+  // Loads bitmap resource `id` of `module`, stretched to `cx` x `cy` pixels (0, 0: as it
+  // is). False when that fails; an earlier bitmap is deleted either way.
+  bool Load(HINSTANCE module, UINT id, int cx, int cy);
+  void Delete();
+  HBITMAP Get() const { return bitmap_; }
+  // Takes ownership of `bitmap`, deleting an earlier one.
+  void Reset(HBITMAP bitmap);
+  // Gives up ownership; returns the bitmap.
+  HBITMAP Release();
+
+ private:
+  HBITMAP bitmap_ = nullptr;
+};
+
+// The DC that GetDC hands out for a window (the screen for null), released when the owner
+// goes. Not copyable.
+class CWindowDC {
+ public:
+  explicit CWindowDC(HWND window) : window_(window), dc_(GetDC(window)) {}
+  ~CWindowDC() {
+    if (dc_ != nullptr) ReleaseDC(window_, dc_);
+  }
+  CWindowDC(const CWindowDC&) = delete;
+  CWindowDC& operator=(const CWindowDC&) = delete;
+  HDC Get() const { return dc_; }
+
+ private:
+  HWND window_;
+  HDC dc_;
 };
 
 // BeginPaint and EndPaint around one WM_PAINT.

@@ -83,6 +83,9 @@ void CDialog::EndDialog(INT_PTR result) {
   if (!modal_) return;
   result_ = result;
   ended_ = true;
+  // The loop looks at the flag only when GetMessage returns, and a message sent from
+  // another thread or process is handled inside GetMessage without returning: wake it.
+  if (m_hWnd != nullptr) PostMessageA(m_hWnd, WM_NULL, 0, 0);
 }
 
 bool CDialog::PullControls() { return Exchange(true); }

@@ -24,7 +24,8 @@ class CDialog : public CWnd {
   INT_PTR DoModal();
   // Creates the window modeless, as a child of `parent`. False when creation fails.
   bool Create(HWND parent);
-  // Ends a modal run with `result`. Has no effect on a modeless dialog.
+  // Ends a modal run with `result`; the loop wakes even when no other message follows.
+  // Has no effect on a modeless dialog.
   void EndDialog(INT_PTR result);
   bool IsModal() const { return modal_; }
 

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Draws Keymoor's images and writes them in the Windows formats the .rc file compiles.
 
-  keymoor.ico  application icon: a padlock, 16 x 16 and 32 x 32, 24 bits with a mask
+  keymoor.ico  application icon: a padlock, 16, 20, 24, 32, 40, 48 and 64 pixels square at
+               24 bits with a mask, and 256 pixels as a PNG image with alpha
   hand.cur     link cursor: a pointing hand, 32 x 32 monochrome, hot spot at the fingertip (5, 0)
   about.bmp    About box picture: 65 x 274, 24 bits
 
@@ -12,6 +13,7 @@ files, so this runs only when a picture changes:  python3 resources/make_images.
 import math
 import os
 import struct
+import zlib
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 
@@ -108,12 +110,34 @@ def icon_image(pixels, size):
     return bitmap_info_header(size, size * 2, 24, len(xor) + len(and_mask)) + xor + and_mask
 
 
+def png_image(pixels, size):
+    """One icon image as a PNG file: 8-bit RGBA, transparent where the icon is."""
+    raw = bytearray()
+    for row in pixels:
+        raw.append(0)  # filter: none
+        for c in row:
+            raw += bytes(c + (255,)) if c is not None else bytes(4)
+
+    def chunk(kind, body):
+        return struct.pack(">I", len(body)) + kind + body + struct.pack(">I", zlib.crc32(kind + body))
+
+    header = struct.pack(">IIBBBBB", size, size, 8, 6, 0, 0, 0)
+    return b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + chunk(b"IDAT", zlib.compress(bytes(raw), 9)) + \
+        chunk(b"IEND", b"")
+
+
+# Sizes from this one on are stored as PNG, as large icons usually are: far smaller.
+PNG_FROM = 256
+
+
 def write_icon(path, sizes):
-    images = [icon_image(padlock(s), s) for s in sizes]
+    images = [png_image(padlock(s), s) if s >= PNG_FROM else icon_image(padlock(s), s) for s in sizes]
     data = struct.pack("<HHH", 0, 1, len(images))
     offset = 6 + 16 * len(images)
     for size, image in zip(sizes, images):
-        data += struct.pack("<BBBBHHII", size, size, 0, 0, 1, 24, len(image), offset)
+        bits = 32 if size >= PNG_FROM else 24
+        # A width or height of 256 is written as 0.
+        data += struct.pack("<BBBBHHII", size % 256, size % 256, 0, 0, 1, bits, len(image), offset)
         offset += len(image)
     write(path, data + b"".join(images))
 
@@ -204,7 +228,7 @@ def write(path, data):
 
 
 def main():
-    write_icon(os.path.join(HERE, "keymoor.ico"), [16, 32])
+    write_icon(os.path.join(HERE, "keymoor.ico"), [16, 20, 24, 32, 40, 48, 64, 256])
     write_cursor(os.path.join(HERE, "hand.cur"))
     write_bitmap(os.path.join(HERE, "about.bmp"), about_picture(), 65, 274)
 

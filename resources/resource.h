@@ -65,3 +65,5 @@
 #define IDM_HOME_PAGE 32806
 #define IDM_DOWNLOAD 32807
 #define IDM_FEEDBACK 32810
+// Checkable: draw from the system's secure random source instead of the 15-bit generator.
+#define IDM_SECURE_RANDOM 32811

@@ -3,7 +3,9 @@
 #   screenshot.sh PREFIX EXE OUTDIR
 # Writes OUTDIR/main-random.png (the window as it opens), OUTDIR/main-masked.png (Masked tab
 # selected) and OUTDIR/about.png (the About box, opened through Help > About ...; skipped with
-# a note when no About box appears). Every Wine process of PREFIX is ended afterwards.
+# a note when no About box appears), all at 96 DPI, then the window as it opens at 144 and
+# 192 DPI: OUTDIR/main-random-144dpi.png and OUTDIR/main-random-192dpi.png. Every Wine
+# process of PREFIX is ended afterwards.
 set -u
 
 if [ "${1:-}" != "--inner" ]; then
@@ -24,7 +26,7 @@ if [ "${1:-}" != "--inner" ]; then
   done
   mkdir -p "$outdir" "$(dirname "$prefix")"
   export WINEPREFIX=$prefix WINEDLLOVERRIDES="mscoree,mshtml=" WINEDEBUG=-all
-  xvfb-run -a -s "-screen 0 1024x768x24" "$0" --inner "$(cd "$(dirname "$exe")" && pwd)/$(basename "$exe")" \
+  xvfb-run -a -s "-screen 0 1920x1200x24" "$0" --inner "$(cd "$(dirname "$exe")" && pwd)/$(basename "$exe")" \
     "$(cd "$outdir" && pwd)"
   rc=$?
   wineserver -k >/dev/null 2>&1 || true
@@ -38,10 +40,17 @@ app=$(basename "$exe")
 # Without a window manager Wine leaves the title bar to nobody: for this program, let Wine
 # draw its own frames so that the pictures show the caption. Undone at the end.
 appkey="HKCU\\Software\\Wine\\AppDefaults\\$app\\X11 Driver"
+# The display scale that Wine reads when a process starts; the prefix's own is put back.
+dpikey="HKCU\\Control Panel\\Desktop"
 
 # shellcheck disable=SC2317  # run by the trap
 finish() {
   wine reg delete "$appkey" /f >/dev/null 2>&1
+  if [ -n "${olddpi:-}" ]; then
+    wine reg add "$dpikey" /v LogPixels /t REG_DWORD /d "$olddpi" /f >/dev/null 2>&1
+  else
+    wine reg delete "$dpikey" /v LogPixels /f >/dev/null 2>&1
+  fi
   wineserver -k >/dev/null 2>&1
   wineserver -w >/dev/null 2>&1
   rm -rf "$work"
@@ -90,6 +99,8 @@ fi
 wineserver -p >/dev/null 2>&1
 wineboot >/dev/null 2>&1
 wine reg add "$appkey" /v Decorated /d N /f >/dev/null 2>&1
+olddpi=$(wine reg query "$dpikey" /v LogPixels 2>/dev/null | tr -d '\r' | awk '/LogPixels/ { print $3 }')
+[ -n "$olddpi" ] && olddpi=$((olddpi))
 
 # Waits up to $2 seconds for a top-level window titled exactly $1; prints its X id.
 wait_window() {
@@ -144,6 +155,25 @@ else
 fi
 
 # Escape ends the main window without validation.
-xdotool windowfocus --sync "$main" 2>/dev/null
-xdotool key Escape
+close_main() {
+  xdotool windowfocus --sync "$1" 2>/dev/null
+  xdotool key Escape
+  local deadline=$((SECONDS + 10))
+  while [ $SECONDS -lt $deadline ] && xdotool search --onlyvisible --name "^Keymoor\$" >/dev/null 2>&1; do
+    sleep 0.3
+  done
+}
+close_main "$main"
+
+# The window as it opens at 150 % and 200 %.
+for dpi in 144 192; do
+  wine reg add "$dpikey" /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1
+  wine "$exe" >/dev/null 2>&1 &
+  if ! main=$(wait_window "Keymoor" 60); then
+    echo "screenshot: the window \"Keymoor\" did not appear at $dpi DPI" >&2
+    exit 1
+  fi
+  capture "$main" "$outdir/main-random-${dpi}dpi.png" || exit 1
+  close_main "$main"
+done
 exit 0

@@ -14,6 +14,9 @@ if [ "${1:-}" = "--inner" ]; then
   # Without a window manager, Wine's managed windows take about 2 s to be destroyed;
   # unmanaged ones go at once, which keeps the window tests fast.
   wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+  # The high-DPI tests switch the prefix's DPI and put it back; a run killed in between
+  # would leave it changed, so every session starts at 96.
+  wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 96 /f >/dev/null 2>&1
   "$@"
   rc=$?
   wineserver -k >/dev/null 2>&1

@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -83,6 +84,25 @@ void PutOnClipboard(const std::string& text) {
   GlobalUnlock(block);
   if (!SetClipboardData(CF_TEXT, block)) GlobalFree(block);
   CloseClipboard();
+}
+
+// The registered formats on the clipboard, by name, each with its data.
+std::map<std::string, std::string> RegisteredClipboardFormats() {
+  std::map<std::string, std::string> formats;
+  if (!OpenClipboard(nullptr)) return formats;
+  for (UINT format = EnumClipboardFormats(0); format != 0; format = EnumClipboardFormats(format)) {
+    char name[256] = {};
+    if (GetClipboardFormatNameA(format, name, sizeof(name)) <= 0) continue;
+    std::string& data = formats[name];
+    if (HANDLE block = GetClipboardData(format)) {
+      if (const char* bytes = static_cast<const char*>(GlobalLock(block))) {
+        data.assign(bytes, GlobalSize(block));
+        GlobalUnlock(block);
+      }
+    }
+  }
+  CloseClipboard();
+  return formats;
 }
 
 // Holds a file open with no sharing, as another program writing it would.
@@ -379,6 +399,21 @@ TEST_F(CommandsTest, ToClipboardWithAnEmptyListLeavesTheClipboardAlone) {
   Click(item(IDC_TO_CLIPBOARD));
   EXPECT_EQ(ClipboardText().size(), 150u);
   EXPECT_EQ(ClipboardText(), Column(1)[9]);
+}
+
+TEST_F(CommandsTest, ToClipboardKeepsTheCopyOutOfMonitorsHistoryAndCloudSync) {
+  Generate(8);
+  dialog.passwordList.SelectRow(2);
+  Click(item(IDC_TO_CLIPBOARD));
+  EXPECT_EQ(ClipboardText(), Column(1)[2]);
+  const auto formats = RegisteredClipboardFormats();
+  const std::string zero(sizeof(DWORD), '\0');
+  EXPECT_EQ(formats.count("ExcludeClipboardContentFromMonitorProcessing"), 1u);
+  EXPECT_EQ(formats.count("Clipboard Viewer Ignore"), 1u);
+  for (const char* name : {"CanIncludeInClipboardHistory", "CanUploadToCloudClipboard"}) {
+    ASSERT_EQ(formats.count(name), 1u) << name;
+    EXPECT_EQ(formats.at(name).substr(0, sizeof(DWORD)), zero) << name;
+  }
 }
 
 TEST_F(CommandsTest, AddFromFileAppendsTheCharsetFilesSymbols) {

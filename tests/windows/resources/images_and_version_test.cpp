@@ -34,23 +34,25 @@ std::string ResourceBytes(LPCSTR id, LPCSTR type) {
   return data ? std::string(static_cast<const char*>(data), SizeofResource(Module(), found)) : std::string();
 }
 
-TEST(AppIcon, HoldsSixteenAndThirtyTwoPixelImagesAt24Bits) {
+TEST(AppIcon, HoldsAnImageForEveryCommonScaleUpTo256Pixels) {
+  const std::vector<int> expected{16, 20, 24, 32, 40, 48, 64, 256};
   std::string bytes = ResourceBytes(MAKEINTRESOURCEA(IDI_APP), MAKEINTRESOURCEA(14) /* RT_GROUP_ICON */);
-  ASSERT_GE(bytes.size(), 6 + 2 * sizeof(GroupIconEntry));
+  ASSERT_GE(bytes.size(), 6 + expected.size() * sizeof(GroupIconEntry));
   auto dir = reinterpret_cast<const GroupIconDir*>(bytes.data());
   EXPECT_EQ(dir->type, 1);
-  ASSERT_EQ(dir->count, 2);
+  ASSERT_EQ(dir->count, expected.size());
   std::vector<int> sizes;
   for (int i = 0; i < dir->count; ++i) {
     const GroupIconEntry& e = dir->entries[i];
     EXPECT_EQ(e.width, e.height);
-    EXPECT_EQ(e.bitCount, 24);
-    sizes.push_back(e.width);
+    const int size = e.width == 0 ? 256 : e.width;
+    EXPECT_EQ(e.bitCount, size == 256 ? 32 : 24) << size;  // the largest is a PNG image with alpha
+    sizes.push_back(size);
   }
-  EXPECT_EQ(sizes, (std::vector<int>{16, 32}));
+  EXPECT_EQ(sizes, expected);
 
   // Each size loads as a colour icon of exactly that size.
-  for (int size : {16, 32}) {
+  for (int size : expected) {
     SCOPED_TRACE(size);
     UniqueIcon icon(static_cast<HICON>(LoadImageA(Module(), MAKEINTRESOURCEA(IDI_APP), IMAGE_ICON, size, size, 0)));
     ASSERT_TRUE(icon);

@@ -64,6 +64,8 @@ TEST(MainMenu, HasMainAndHelpWithExactItems) {
                      {"", 0},
                      {"Save passwords to file...\tAlt+S", 1004},
                      {"", 0},
+                     {"Use the system's secure random source", 32811},
+                     {"", 0},
                      {"&Exit\tAlt+F4", 32771}});
   ExpectItems(help, {{"Home Web-Page", 32806},
                      {"Download last version", 32807},

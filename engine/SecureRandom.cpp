@@ -1,0 +1,220 @@
+// Secure draws: a ChaCha20 stream keyed from the system's source, mapped onto pools by
+// Lemire's method, several characters per 16-bit word. The vector kernels make one chunk
+// at a time: lane i of a register holds word i of the chunk, and digit j of every word
+// goes to chars[j * lanes + i]. A rejected word leaves its lane's characters to be made
+// again from fresh words, one word at a time, so every character stays uniform.
+#include "engine/SecureRandom.h"
+
+#include <immintrin.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "engine/Wipe.h"
+
+// GCC 12's AVX-512 intrinsics start some results from a deliberately undefined register,
+// which its own uninitialised-value warnings then flag once inlined.
+#pragma GCC diagnostic ignored "-Wuninitialized"
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+
+#define KM_AVX2 __attribute__((target("avx2")))
+#define KM_AVX512 __attribute__((target("avx2,avx512f,avx512bw,avx512vbmi")))
+
+namespace {
+
+SystemRandomFunction theSource = nullptr;
+
+// 16-bit words per chunk on each path.
+std::size_t ChunkWords(FillPath path) { return path == FillPath::Avx512 ? 32 : path == FillPath::Avx2 ? 16 : 8; }
+
+// Lanes whose words are rejected, from a byte mask of 16-bit comparisons (two bits a lane).
+std::uint32_t LanesOf(std::uint32_t byteMask, std::size_t lanes) {
+  std::uint32_t mask = 0;
+  for (std::size_t i = 0; i < lanes; ++i) mask |= ((byteMask >> (2 * i)) & 1u) << i;
+  return mask;
+}
+
+// SSE2 and AVX2: the vectors make the digits; the table is read one byte at a time.
+std::uint32_t Sse2Chunk(const CSecureTable& t, const std::uint16_t* words, char* out) {
+  std::uint16_t digits[16 * 8];
+  __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(words));
+  const __m128i n = _mm_set1_epi16(static_cast<short>(t.length));
+  for (std::uint32_t j = 0; j < t.digits; ++j) {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(digits + 8 * j), _mm_mulhi_epu16(x, n));
+    x = _mm_mullo_epi16(x, n);
+  }
+  for (std::size_t k = 0; k < 8 * t.digits; ++k) out[k] = static_cast<char>(t.entries[digits[k]]);
+  const __m128i flip = _mm_set1_epi16(static_cast<short>(0x8000));
+  const __m128i below =
+      _mm_cmplt_epi16(_mm_xor_si128(x, flip), _mm_set1_epi16(static_cast<short>(t.threshold ^ 0x8000)));
+  return LanesOf(static_cast<std::uint32_t>(_mm_movemask_epi8(below)), 8);
+}
+
+KM_AVX2 std::uint32_t Avx2Chunk(const CSecureTable& t, const std::uint16_t* words, char* out) {
+  std::uint16_t digits[16 * 16];
+  __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(words));
+  const __m256i n = _mm256_set1_epi16(static_cast<short>(t.length));
+  for (std::uint32_t j = 0; j < t.digits; ++j) {
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(digits + 16 * j), _mm256_mulhi_epu16(x, n));
+    x = _mm256_mullo_epi16(x, n);
+  }
+  for (std::size_t k = 0; k < 16 * t.digits; ++k) out[k] = static_cast<char>(t.entries[digits[k]]);
+  const __m256i flip = _mm256_set1_epi16(static_cast<short>(0x8000));
+  const __m256i below =
+      _mm256_cmpgt_epi16(_mm256_set1_epi16(static_cast<short>(t.threshold ^ 0x8000)), _mm256_xor_si256(x, flip));
+  return LanesOf(static_cast<std::uint32_t>(_mm256_movemask_epi8(below)), 16);
+}
+
+// AVX-512: two digits' bytes side by side in one register, looked up in the 256-byte table
+// with two-table byte permutes (the high bit of an index picks the upper pair).
+KM_AVX512 inline __attribute__((always_inline)) std::uint32_t Avx512Chunk(const CSecureTable& t,
+                                                                          const std::uint16_t* words, char* out) {
+  const __m512i* table = reinterpret_cast<const __m512i*>(t.entries);
+  const __m512i t0 = _mm512_loadu_si512(table), t1 = _mm512_loadu_si512(table + 1);
+  const __m512i t2 = _mm512_loadu_si512(table + 2), t3 = _mm512_loadu_si512(table + 3);
+  const bool wide = t.length > 128;
+  __m512i x = _mm512_loadu_si512(words);
+  const __m512i n = _mm512_set1_epi16(static_cast<short>(t.length));
+  for (std::uint32_t j = 0; j < t.digits; j += 2) {
+    const __m256i first = _mm512_cvtepi16_epi8(_mm512_mulhi_epu16(x, n));
+    x = _mm512_mullo_epi16(x, n);
+    __m256i second = first;
+    if (j + 1 < t.digits) {
+      second = _mm512_cvtepi16_epi8(_mm512_mulhi_epu16(x, n));
+      x = _mm512_mullo_epi16(x, n);
+    }
+    const __m512i index = _mm512_inserti64x4(_mm512_castsi256_si512(first), second, 1);
+    __m512i chars = _mm512_permutex2var_epi8(t0, index, t1);
+    if (wide)
+      chars = _mm512_mask_blend_epi8(_mm512_movepi8_mask(index), chars, _mm512_permutex2var_epi8(t2, index, t3));
+    if (j + 1 < t.digits) {
+      _mm512_storeu_si512(out + 32 * j, chars);
+    } else {
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 32 * j), _mm512_castsi512_si256(chars));
+    }
+  }
+  return _mm512_cmplt_epu16_mask(x, _mm512_set1_epi16(static_cast<short>(t.threshold)));
+}
+
+// `chunks` chunks from consecutive words into consecutive output, the rejected lanes of
+// each in masks[]. The table stays in registers across the chunks.
+KM_AVX512 void Avx512Chunks(const CSecureTable& t, const std::uint16_t* words, std::size_t chunks, char* out,
+                            std::uint32_t* masks) {
+  for (std::size_t c = 0; c < chunks; ++c) masks[c] = Avx512Chunk(t, words + 32 * c, out + 32 * t.digits * c);
+}
+
+}  // namespace
+
+SystemRandomFunction ReplaceSystemRandom(SystemRandomFunction source) {
+  const SystemRandomFunction previous = theSource ? theSource : SystemRandomBytes;
+  theSource = source;
+  return previous;
+}
+
+CSecureTable::CSecureTable(std::string_view pool) : length(static_cast<std::uint32_t>(pool.size())) {
+  std::memcpy(entries, pool.data(), pool.size());
+  // The most characters per word of keystream, counting the words rejected.
+  digits = 1;
+  threshold = 65536 % length;
+  double best = 0;
+  std::uint32_t product = 1;
+  for (std::uint32_t k = 1; product * length <= 65536; ++k) {
+    product *= length;
+    const std::uint32_t rejectBelow = 65536 % product;
+    const double yield = k * (1.0 - rejectBelow / 65536.0);
+    if (yield > best) {
+      best = yield;
+      digits = k;
+      threshold = rejectBelow;
+    }
+    if (length == 1) break;  // one character: nothing to draw, any word will do
+  }
+}
+
+CSecureRandom::CSecureRandom() : path_(ActiveFillPath()) {}
+
+CSecureRandom::~CSecureRandom() { SecureWipe(buffer_, sizeof buffer_); }
+
+bool CSecureRandom::Start() {
+  unsigned char key[32];
+  const bool drawn = (theSource ? theSource : SystemRandomBytes)(key, sizeof key);
+  if (drawn) {
+    static const unsigned char kNonce[12] = {};  // a fresh key every run: a fixed nonce is safe
+    cipher_ = std::make_unique<CChaCha20>(key, kNonce, 0);
+  }
+  SecureWipe(key, sizeof key);
+  next_ = kBufferWords;
+  return drawn;
+}
+
+void CSecureRandom::Refill() {
+  const std::size_t group = 32 * CChaCha20::Lanes(path_);  // 16-bit words
+  for (std::size_t at = 0; at < kBufferWords; at += group)
+    cipher_->KeystreamGroup(path_, reinterpret_cast<std::uint32_t*>(buffer_ + at));
+  next_ = 0;
+}
+
+const std::uint16_t* CSecureRandom::Take(std::size_t n) {
+  if (kBufferWords - next_ < n) Refill();  // the rest is dropped: keystream is never used twice
+  const std::uint16_t* words = buffer_ + next_;
+  next_ += n;
+  return words;
+}
+
+std::uint32_t CSecureRandom::Below(std::uint32_t n) {
+  auto draw = [this] {
+    const std::uint16_t* w = Take(2);
+    return static_cast<std::uint32_t>(w[0]) | static_cast<std::uint32_t>(w[1]) << 16;
+  };
+  std::uint64_t m = static_cast<std::uint64_t>(draw()) * n;
+  if (static_cast<std::uint32_t>(m) < n) {
+    const std::uint32_t reject = (0u - n) % n;  // 2^32 mod n
+    while (static_cast<std::uint32_t>(m) < reject) m = static_cast<std::uint64_t>(draw()) * n;
+  }
+  return static_cast<std::uint32_t>(m >> 32);
+}
+
+std::size_t CSecureRandom::Chunks(const CSecureTable& t, std::size_t chunks, char* out) {
+  const std::size_t lanes = ChunkWords(path_), width = lanes * t.digits;
+  std::uint32_t masks[kBufferWords / 8];  // one per chunk of the narrowest path
+  if (kBufferWords - next_ < lanes) Refill();
+  chunks = std::min(chunks, (kBufferWords - next_) / lanes);
+  const std::uint16_t* words = Take(chunks * lanes);
+  if (path_ == FillPath::Avx512) {
+    Avx512Chunks(t, words, chunks, out, masks);
+  } else {
+    for (std::size_t c = 0; c < chunks; ++c)
+      masks[c] = (path_ == FillPath::Avx2 ? Avx2Chunk : Sse2Chunk)(t, words + lanes * c, out + width * c);
+  }
+  // Each rejected word's characters are made again from fresh words until one is kept.
+  for (std::size_t c = 0; c < chunks; ++c)
+    for (std::uint32_t rejected = masks[c]; rejected != 0; rejected &= rejected - 1) {
+      char* lane = out + width * c + static_cast<std::size_t>(__builtin_ctz(rejected));
+      std::uint32_t x = 0;
+      do {
+        x = *Take(1);
+        for (std::uint32_t j = 0; j < t.digits; ++j) {
+          x *= t.length;
+          lane[j * lanes] = static_cast<char>(t.entries[x >> 16]);
+          x &= 0xFFFF;
+        }
+      } while (x < t.threshold);
+    }
+  return chunks;
+}
+
+void CSecureRandom::Fill(const CSecureTable& t, char* out, std::size_t n) {
+  if (t.length == 1) {
+    std::memset(out, t.entries[0], n);
+    return;
+  }
+  const std::size_t chunk = ChunkWords(path_) * t.digits;
+  std::size_t done = 0;
+  while (n - done >= chunk) done += chunk * Chunks(t, (n - done) / chunk, out + done);
+  if (done < n) {
+    char tail[32 * 16];
+    Chunks(t, 1, tail);
+    std::memcpy(out + done, tail, n - done);
+    SecureWipe(tail, sizeof tail);
+  }
+}

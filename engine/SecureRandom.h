@@ -1,0 +1,68 @@
+// The system's cryptographic random source, and unbiased draws from a ChaCha20 stream
+// keyed by it once per run. Nothing here touches the 15-bit generator.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string_view>
+
+#include "engine/ChaCha20.h"
+#include "engine/FastFill.h"
+#include "engine/SystemRandom.h"
+
+// Where the key bytes come from: SystemRandomBytes unless a test stands in.
+using SystemRandomFunction = bool (*)(void* out, std::size_t n);
+// Tests: makes `source` the key source (nullptr restores the system's); returns the one
+// that was in force.
+SystemRandomFunction ReplaceSystemRandom(SystemRandomFunction source);
+
+// A pool of 1 to 255 characters prepared for secure draws. Each 16-bit random word x gives
+// `digits` characters at once: with P = L^digits <= 2^16, x * P / 2^16 is uniform on
+// [0, P) once the words whose x * P mod 2^16 falls below 2^16 mod P are rejected
+// (Lemire's method), and its base-L digits come out one multiplication each (x times L:
+// the high half is the next digit, the low half carries on).
+struct CSecureTable {
+  // REQUIRES: 1 <= pool.size() <= 255.
+  explicit CSecureTable(std::string_view pool);
+
+  std::uint32_t length;
+  std::uint32_t digits;     // characters per 16-bit word, chosen for the fewest words per character
+  std::uint32_t threshold;  // 2^16 mod L^digits: a word whose final low half is below this is rejected
+  unsigned char entries[256] = {};
+};
+
+class CSecureRandom {
+ public:
+  CSecureRandom();
+  ~CSecureRandom();  // wipes the key, the cipher state and the unused keystream
+  CSecureRandom(const CSecureRandom&) = delete;
+  CSecureRandom& operator=(const CSecureRandom&) = delete;
+
+  // Keys a fresh stream with 32 bytes from the system's source. False when the source
+  // failed; no draw may then be made.
+  bool Start();
+  // Uniform on [0, n). REQUIRES: n >= 1 and Start() succeeded.
+  std::uint32_t Below(std::uint32_t n);
+  // Writes n characters of the table's pool to out, each uniform and independent of every
+  // other. REQUIRES: Start() succeeded.
+  void Fill(const CSecureTable& table, char* out, std::size_t n);
+
+  // Tests: limits the vector instructions used, as LimitFillPath does for the other fills.
+  void UsePath(FillPath path) { path_ = path; }
+
+ private:
+  static constexpr std::size_t kBufferWords = 2048;  // 16-bit words: 4 KiB of keystream
+
+  // The next n 16-bit words of keystream. REQUIRES: n <= the buffer's words.
+  const std::uint16_t* Take(std::size_t n);
+  void Refill();
+  // Up to `chunks` chunks (the path's words times the table's digits in characters) into
+  // out, as many as the buffered keystream gives (at least one); returns how many.
+  std::size_t Chunks(const CSecureTable& table, std::size_t chunks, char* out);
+
+  FillPath path_;
+  std::unique_ptr<CChaCha20> cipher_;
+  std::size_t next_ = kBufferWords;     // in 16-bit words; the buffer starts empty
+  std::uint16_t buffer_[kBufferWords];  // written bytewise by the cipher
+};

@@ -1,0 +1,158 @@
+// Secure runs: the shape of a normal run (pool, lengths, masks, list cap, CR LF) on every
+// vector path, the 15-bit generator left alone, and a failed source making nothing.
+#include "engine/SecureLines.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "engine/PasswordGenerator.h"
+#include "tests/engine/TempDir.h"
+
+namespace {
+
+struct Rows : PasswordRows {
+  std::vector<std::string> passwords;
+  void AddRow(int index, std::string_view id, std::string_view password) override {
+    EXPECT_EQ(id, std::to_string(index));
+    passwords.emplace_back(password);
+  }
+};
+
+CGenerationSettings Random(int length, bool variable, int count) {
+  CGenerationSettings s;
+  s.length = length;
+  s.variableLength = variable;
+  s.count = count;
+  s.useCapitals = s.useSmall = s.useDigits = 1;
+  return s;
+}
+
+CGenerationSettings Masked(const std::string& mask, const std::string& marker, int count) {
+  CGenerationSettings s = Random(8, false, count);
+  s.mode = GenerationMode::Masked;
+  s.mask = mask;
+  s.symbolMask = marker;
+  return s;
+}
+
+std::vector<std::string> Lines(const std::string& file) {
+  std::vector<std::string> lines;
+  for (std::size_t at = 0; at < file.size();) {
+    const std::size_t end = file.find("\r\n", at);
+    if (end == std::string::npos) {
+      ADD_FAILURE() << "the file does not end with CR LF";
+      break;
+    }
+    lines.push_back(file.substr(at, end - at));
+    at = end + 2;
+  }
+  return lines;
+}
+
+// True when the password has a length the settings allow, takes the mask's literals where
+// a mask says so and pool characters elsewhere.
+bool Fits(const CGenerationSettings& s, const std::string& pool, const std::string& p) {
+  if (s.mode == GenerationMode::Masked) {
+    if (p.size() != s.mask.size()) return false;
+    for (std::size_t k = 0; k < p.size(); ++k)
+      if (s.mask[k] == s.symbolMask[0] ? pool.find(p[k]) == std::string::npos : p[k] != s.mask[k]) return false;
+    return true;
+  }
+  const auto n = static_cast<std::size_t>(s.length);
+  const bool length = s.variableLength && n >= 6 ? p.size() >= 5 && p.size() <= n : p.size() == n;
+  return length && p.find_first_not_of(pool) == std::string::npos;
+}
+
+// Checks every password; returns the lengths seen.
+std::set<std::size_t> ExpectShape(const CGenerationSettings& s, const std::vector<std::string>& passwords) {
+  const std::string pool(CCharacterPool::Build(s).View());
+  std::set<std::size_t> lengths;
+  for (const std::string& p : passwords) {
+    lengths.insert(p.size());
+    if (!Fits(s, pool, p)) {
+      ADD_FAILURE() << "does not fit the settings: " << p;
+      break;
+    }
+  }
+  return lengths;
+}
+
+TEST(SecureRun, HasTheShapeOfANormalRunOnEveryPath) {
+  TempDir dir;
+  const std::string path = dir.File("secure.txt");
+  std::vector<CGenerationSettings> cases = {Random(8, false, 3000),   Random(16, true, 3000),
+                                            Random(300, true, 300),   Random(300, false, 300),
+                                            Random(5, true, 100),     Masked("??-??x?", "?", 3000),
+                                            Masked("plain", "?", 10), Masked(std::string(600, '#'), "#", 50)};
+  cases[3].useSpecial = 1;
+  cases[3].useCapitals = 0;
+  for (FillPath fill : {FillPath::Sse2, FillPath::Avx2, FillPath::Avx512}) {
+    if (LimitFillPath(fill) != fill) continue;
+    for (const CGenerationSettings& s : cases) {
+      SCOPED_TRACE("path " + std::to_string(static_cast<int>(fill)) + ", length " + std::to_string(s.length) +
+                   ", mask " + s.mask.substr(0, 8));
+      ASSERT_EQ(CPasswordGenerator::GenerateSecure(s, PasswordSink::File(path)), GenerateResult::Completed);
+      const auto lines = Lines(TempDir::Read(path));
+      EXPECT_EQ(lines.size(), static_cast<std::size_t>(s.count));
+      const auto lengths = ExpectShape(s, lines);
+      if (s.variableLength && s.length == 16) {
+        EXPECT_EQ(lengths.size(), 12u);  // every length 5 to 16 came up
+      }
+      Rows rows;
+      ASSERT_EQ(CPasswordGenerator::GenerateSecure(s, PasswordSink::List(rows)), GenerateResult::Completed);
+      EXPECT_EQ(rows.passwords.size(), std::min<std::size_t>(s.count, PasswordSink::kMaxListRows));
+      ExpectShape(s, rows.passwords);
+      if (s.length == 16) {  // two runs never agree
+        EXPECT_NE(std::vector<std::string>(lines.begin(), lines.begin() + 1000), rows.passwords);
+      }
+    }
+  }
+  LimitFillPath(FillPath::Avx512);
+}
+
+TEST(SecureRun, LeavesTheFifteenBitGeneratorAlone) {
+  const CGenerationSettings s = Random(12, true, 20);
+  auto normal = [&] {
+    Rows rows;
+    EXPECT_EQ(CPasswordGenerator::Generate(s, PasswordSink::List(rows)), GenerateResult::Completed);
+    return rows.passwords;
+  };
+  const std::uint32_t before = theRandom.State();  // other tests expect it untouched
+  theRandom.Seed(4242);
+  const auto first = normal(), second = normal();
+  theRandom.Seed(4242);
+  EXPECT_EQ(normal(), first);
+  const std::uint32_t state = theRandom.State();
+  TempDir dir;
+  Rows rows;
+  EXPECT_EQ(CPasswordGenerator::GenerateSecure(s, PasswordSink::List(rows)), GenerateResult::Completed);
+  EXPECT_EQ(CPasswordGenerator::GenerateSecure(s, PasswordSink::File(dir.File("s.txt"))), GenerateResult::Completed);
+  EXPECT_EQ(theRandom.State(), state);
+  EXPECT_EQ(normal(), second);
+  theRandom.Seed(before);
+}
+
+TEST(SecureRun, AFailedSourceMakesNothingAndTouchesNoFile) {
+  TempDir dir;
+  const std::string existing = dir.File("keep.txt"), fresh = dir.File("fresh.txt");
+  TempDir::Write(existing, "old passwords\r\n");
+  ReplaceSystemRandom([](void*, std::size_t) { return false; });
+  Rows rows;
+  const CGenerationSettings s = Random(8, false, 10);
+  EXPECT_EQ(CPasswordGenerator::GenerateSecure(s, PasswordSink::File(existing)), GenerateResult::RandomFailed);
+  EXPECT_EQ(CPasswordGenerator::GenerateSecure(s, PasswordSink::File(fresh)), GenerateResult::RandomFailed);
+  EXPECT_EQ(CPasswordGenerator::GenerateSecure(s, PasswordSink::List(rows)), GenerateResult::RandomFailed);
+  // An empty pool is refused first, as in a normal run.
+  CGenerationSettings empty = s;
+  empty.useCapitals = empty.useSmall = empty.useDigits = 0;
+  EXPECT_EQ(CPasswordGenerator::GenerateSecure(empty, PasswordSink::File(fresh)), GenerateResult::EmptyPool);
+  ReplaceSystemRandom(nullptr);
+  EXPECT_EQ(TempDir::Read(existing), "old passwords\r\n");
+  EXPECT_FALSE(std::filesystem::exists(fresh));
+  EXPECT_TRUE(rows.passwords.empty());
+}
+
+}  // namespace

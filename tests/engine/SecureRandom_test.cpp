@@ -1,0 +1,144 @@
+// Secure draws: every pool size's characters pass a chi-square test that a modulo bias
+// fails, on each vector path; the key comes from the replaceable system source.
+#include "engine/SecureRandom.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace {
+
+// Q(a, x), the regularised upper incomplete gamma function: a series below a + 1, a
+// continued fraction above.
+double UpperGamma(double a, double x) {
+  const double front = std::exp(-x + a * std::log(x) - std::lgamma(a));
+  if (x < a + 1) {
+    double term = 1 / a, sum = term;
+    for (int n = 1; n < 10000 && term > sum * 1e-16; ++n) sum += term *= x / (a + n);
+    return 1 - sum * front;
+  }
+  double b = x + 1 - a, c = 1e300, d = 1 / b, h = d;
+  for (int i = 1; i < 10000; ++i) {
+    const double an = -i * (i - a);
+    b += 2;
+    d = 1 / (an * d + b);
+    c = b + an / c;
+    h *= d * c;
+    if (std::fabs(d * c - 1) < 1e-16) break;
+  }
+  return front * h;
+}
+
+// The chance that counts this uneven come from a uniform source: the chi-square
+// statistic's upper tail with n - 1 degrees of freedom.
+double UniformPValue(const std::vector<double>& counts) {
+  double total = 0, chi = 0;
+  for (double c : counts) total += c;
+  const double expected = total / counts.size();
+  for (double c : counts) chi += (c - expected) * (c - expected) / expected;
+  return UpperGamma((counts.size() - 1) / 2.0, chi / 2);
+}
+
+// A uniform source fails below this less than once in a million runs.
+constexpr double kFailBelow = 1e-6;
+constexpr std::size_t kDraws = 10000000;
+
+std::string Pool(std::size_t n) {
+  std::string pool;
+  for (std::size_t k = 0; k < n; ++k) pool += static_cast<char>(k + 1);
+  return pool;
+}
+
+// Counts of each index among `draws` draws from fill(buffer, size).
+std::vector<double> Count(std::size_t n, std::size_t draws, const std::function<void(char*, std::size_t)>& fill) {
+  std::vector<double> counts(n);
+  std::vector<char> buffer(1 << 20);
+  for (std::size_t done = 0; done < draws; done += buffer.size()) {
+    const std::size_t part = std::min(buffer.size(), draws - done);
+    fill(buffer.data(), part);
+    for (std::size_t k = 0; k < part; ++k) counts[static_cast<unsigned char>(buffer[k]) - 1] += 1;
+  }
+  return counts;
+}
+
+TEST(SecureRandom, TheTestsThresholdIsRightAndCatchesAModuloBias) {
+  // Two degrees of freedom: the tail is exp(-chi / 2) exactly.
+  EXPECT_NEAR(UpperGamma(1, 2 * std::log(1e6) / 2), 1e-6, 1e-12);
+  // Many: the Wilson-Hilferty estimate of the one-in-a-million point is close there.
+  const double df = 254, h = 2 / (9 * df);
+  const double chi = df * std::pow(1 - h + 4.753 * std::sqrt(h), 3);
+  EXPECT_GT(UpperGamma(df / 2, chi / 2), 0.5e-6);
+  EXPECT_LT(UpperGamma(df / 2, chi / 2), 2e-6);
+  // Bytes of a keystream taken modulo 94: indices below 68 come 3 times in 256, the rest twice.
+  const unsigned char key[32] = {1}, nonce[12] = {};
+  CChaCha20 cipher(key, nonce, 0);
+  const auto counts = Count(94, kDraws, [&](char* out, std::size_t n) {
+    std::vector<unsigned char> bytes((n + 63) / 64 * 64);
+    cipher.Keystream(bytes.data(), bytes.size() / 64);
+    for (std::size_t k = 0; k < n; ++k) out[k] = static_cast<char>(bytes[k] % 94 + 1);
+  });
+  EXPECT_LT(UniformPValue(counts), kFailBelow);
+}
+
+TEST(SecureRandom, EveryPoolSizeIsUniformOnEveryPath) {
+  for (FillPath path : {FillPath::Sse2, FillPath::Avx2, FillPath::Avx512}) {
+    if (LimitFillPath(path) != path) continue;
+    LimitFillPath(FillPath::Avx512);
+    // The widest path draws the full count; the others a tenth of it.
+    const std::size_t draws = ActiveFillPath() == path ? kDraws : kDraws / 10;
+    CSecureRandom random;
+    ASSERT_TRUE(random.Start());
+    random.UsePath(path);
+    for (std::size_t n : {1, 2, 3, 62, 94, 255}) {
+      SCOPED_TRACE("path " + std::to_string(static_cast<int>(path)) + ", pool of " + std::to_string(n));
+      const CSecureTable table(Pool(n));
+      const auto counts = Count(n, draws, [&](char* out, std::size_t k) { random.Fill(table, out, k); });
+      if (n == 1) {
+        EXPECT_EQ(counts[0], draws);
+      } else {
+        EXPECT_GT(UniformPValue(counts), kFailBelow);
+      }
+    }
+  }
+  LimitFillPath(FillPath::Avx512);
+}
+
+TEST(SecureRandom, BelowIsUniform) {
+  CSecureRandom random;
+  ASSERT_TRUE(random.Start());
+  for (std::uint32_t n : {3u, 12u, 94u}) {
+    const auto counts = Count(n, kDraws / 10, [&](char* out, std::size_t k) {
+      for (std::size_t i = 0; i < k; ++i) out[i] = static_cast<char>(random.Below(n) + 1);
+    });
+    EXPECT_GT(UniformPValue(counts), kFailBelow) << n;
+  }
+}
+
+TEST(SecureRandom, TheKeyComesFromTheReplaceableSource) {
+  const SystemRandomFunction system = ReplaceSystemRandom([](void*, std::size_t) { return false; });
+  CSecureRandom failing;
+  EXPECT_FALSE(failing.Start());
+  // A source that always gives the same key gives the same characters.
+  ReplaceSystemRandom([](void* out, std::size_t n) {
+    std::fill_n(static_cast<char*>(out), n, 7);
+    return true;
+  });
+  const CSecureTable table(Pool(62));
+  std::string first(100, ' '), second(100, ' ');
+  CSecureRandom a, b;
+  ASSERT_TRUE(a.Start() && b.Start());
+  a.Fill(table, first.data(), first.size());
+  b.Fill(table, second.data(), second.size());
+  EXPECT_EQ(first, second);
+  ReplaceSystemRandom(nullptr);
+  EXPECT_EQ(ReplaceSystemRandom(nullptr), system);
+  CSecureRandom real;
+  ASSERT_TRUE(real.Start());
+  real.Fill(table, second.data(), second.size());
+  EXPECT_NE(first, second);
+}
+
+}  // namespace
