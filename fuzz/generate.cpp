@@ -1,6 +1,9 @@
 // Whole generation runs with arbitrary settings, into a file on any vector path the
 // processor has (the input picks one) or into the list, held against the plain model: the
-// bytes made, the rows, the result and where the random source stands afterwards.
+// bytes made, the rows, the result and where the random source stands afterwards. Secure
+// runs cannot be foretold: their passwords are checked for their shape (pool, lengths,
+// mask, line ends), and the 15-bit generator must not move.
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -9,17 +12,22 @@
 #include "engine/FastFill.h"
 #include "engine/PasswordFiles.h"
 #include "engine/PasswordGenerator.h"
+#include "engine/SecureRandom.h"
 #include "fuzz/Model.h"
 
 namespace {
 
 enum class Target { File, List, MissingFolder, FullDisk };
+// The 15-bit generator, or the secure source keyed from the seed (so that a finding can be
+// run again), or a secure source that fails.
+enum class Source { Exact, Secure, SecureFails };
 
 struct Case {
   CGenerationSettings settings;
   std::uint32_t seed = 0;
   Target target = Target::File;
   FillPath path = FillPath::Sse2;
+  Source source = Source::Exact;
 };
 
 // Every path this processor can run.
@@ -33,8 +41,10 @@ const std::vector<FillPath>& Paths() {
   return paths;
 }
 
-// Input: shape byte, flags byte, seed word, vector path byte, marker text, mask, include
-// and exclude texts, then the words the shape's length and count take.
+// Input: shape byte, flags byte, seed word, source byte, marker text, mask, include and
+// exclude texts, then the words the shape's length and count take.
+//   source: bits 0-3 the vector path (modulo the paths there are); bit 4 secure, and
+//           with bit 5 too a secure source that fails.
 //   shape: bit 0 Masked; bits 1-4 the size class (13 to 15 the costly ones, so they stay
 //          rare); bits 5-7: 7 a folder that does not exist, 6 a disk that is full, else a file.
 //   flags: bits 0-5 the six sets in the window's order, bit 6 variable length, bit 7
@@ -45,7 +55,9 @@ Case Decode(Reader& in) {
   const std::uint8_t shape = in.Byte();
   const std::uint8_t flags = in.Byte();
   c.seed = in.Word();
-  c.path = Paths()[in.Byte() % Paths().size()];
+  const std::uint8_t source = in.Byte();
+  c.path = Paths()[(source & 15) % Paths().size()];
+  c.source = !(source & 16) ? Source::Exact : source & 32 ? Source::SecureFails : Source::Secure;
   s.mode = shape & 1 ? GenerationMode::Masked : GenerationMode::Random;
   std::int32_t* const sets[] = {&s.useCapitals, &s.useSmall, &s.useDigits, &s.useSpecial, &s.useInclude, &s.useExclude};
   for (int k = 0; k < 6; ++k) *sets[k] = flags >> k & 1;
@@ -86,7 +98,10 @@ std::string Describe(const Case& c, const std::string& pool) {
                                            : "random, length " + std::to_string(s.length)) +
          (s.variableLength ? " variable" : "") + ", count " + std::to_string(s.count) + ", pool of " +
          std::to_string(pool.size()) + ", seed " + std::to_string(c.seed) + ", path " +
-         std::to_string(static_cast<int>(ActiveFillPath()));
+         std::to_string(static_cast<int>(ActiveFillPath())) +
+         (c.source == Source::Secure        ? ", secure"
+          : c.source == Source::SecureFails ? ", failing secure source"
+                                            : "");
 }
 
 struct Rows : PasswordRows {
@@ -99,26 +114,100 @@ struct Rows : PasswordRows {
   }
 };
 
+// The key source of secure runs: bytes that follow from the case's seed, or a failure.
+std::uint64_t keyState = 0;
+bool keyFails = false;
+bool CaseKey(void* out, std::size_t n) {
+  if (keyFails) return false;
+  auto* bytes = static_cast<unsigned char*>(out);
+  for (std::size_t i = 0; i < n; ++i) {
+    keyState = keyState * 6364136223846793005u + 1442695040888963407u;
+    bytes[i] = static_cast<unsigned char>(keyState >> 56);
+  }
+  return true;
+}
+
+// Runs the case into `sink`; an exact run draws from `random`.
+GenerateResult Run(const Case& c, const PasswordSink& sink, CRandomSource& random) {
+  if (c.source == Source::Exact) return CPasswordGenerator::Generate(c.settings, sink, random);
+  static const bool replaced = (ReplaceSystemRandom(&CaseKey), true);
+  (void)replaced;
+  keyState = c.seed;
+  keyFails = c.source == Source::SecureFails;
+  const std::uint32_t before = theRandom.State();
+  const GenerateResult result = CPasswordGenerator::GenerateSecure(c.settings, sink);
+  Expect(theRandom.State() == before, "a secure run moved the 15-bit generator");
+  return result;
+}
+
+// Whether a password has the shape the settings give: the mask's literal bytes, pool
+// characters elsewhere, and a length they allow.
+bool HasShape(const CGenerationSettings& s, const std::string& pool, std::string_view password) {
+  const auto inPool = [&](char ch) { return pool.find(ch) != std::string::npos; };
+  if (s.mode == GenerationMode::Masked) {
+    if (password.size() != s.mask.size()) return false;
+    for (std::size_t p = 0; p < password.size(); ++p) {
+      const bool drawn = !s.symbolMask.empty() && s.mask[p] == s.symbolMask[0];
+      if (drawn ? !inPool(password[p]) : password[p] != s.mask[p]) return false;
+    }
+    return true;
+  }
+  const auto nominal = static_cast<std::size_t>(s.length);
+  const bool variable = s.variableLength && nominal >= 6;
+  if (variable ? password.size() < 5 || password.size() > nominal : password.size() != nominal) return false;
+  return std::all_of(password.begin(), password.end(), inPool);
+}
+
+// Whether a file holds the settings' count of lines of that shape, each with CR LF. Lines
+// of varying length whose pool has CR cannot be told apart: then only the size and the
+// bytes are checked.
+bool HasShape(const CGenerationSettings& s, const std::string& pool, std::string_view bytes, std::size_t count) {
+  const bool masked = s.mode == GenerationMode::Masked;
+  const std::size_t nominal = masked ? s.mask.size() : static_cast<std::size_t>(s.length);
+  const bool variable = !masked && s.variableLength && nominal >= 6;
+  if (variable && pool.find('\r') != std::string::npos) {
+    return bytes.size() >= count * 7 && bytes.size() <= count * (nominal + 2) &&
+           std::all_of(bytes.begin(), bytes.end(), [&](char ch) { return pool.find(ch) != std::string::npos; });
+  }
+  std::size_t at = 0;
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::size_t end = variable ? bytes.find('\r', at) : at + nominal;
+    if (end == std::string::npos || end + 2 > bytes.size() || bytes.substr(end, 2) != "\r\n" ||
+        !HasShape(s, pool, bytes.substr(at, end - at)))
+      return false;
+    at = end + 2;
+  }
+  return at == bytes.size();
+}
+
 void CheckList(const Case& c, const std::string& pool, bool refused) {
   const CGenerationSettings& s = c.settings;
   Rows rows;
   CRandomSource random;
   random.Seed(c.seed);
-  const GenerateResult result = CPasswordGenerator::Generate(s, PasswordSink::List(rows), random);
   FindingContext() = " (list, " + Describe(c, pool) + ")";
+  const GenerateResult result = Run(c, PasswordSink::List(rows), random);
   if (refused) {
     Expect(result == GenerateResult::EmptyPool && rows.ids.empty() && random.State() == c.seed,
            "an empty pool was not refused cleanly");
     return;
   }
+  if (c.source == Source::SecureFails) {
+    Expect(result == GenerateResult::RandomFailed && rows.ids.empty(), "a failed secure source was not reported");
+    return;
+  }
   Expect(result == GenerateResult::Completed, "the run did not complete");
+  const int count = std::clamp(s.count, 0, PasswordSink::kMaxListRows);
+  Expect(rows.inOrder && rows.ids.size() == static_cast<std::size_t>(count), "wrong rows");
+  for (std::size_t i = 0; i < rows.ids.size(); ++i) Expect(rows.ids[i] == std::to_string(i), "a wrong ID");
+  if (c.source == Source::Secure) {
+    for (const std::string& password : rows.passwords) Expect(HasShape(s, pool, password), "a row of a wrong shape");
+    return;
+  }
   ModelRandom model{c.seed};
   std::vector<std::string> expected;
-  ModelPasswords(s, pool, std::min(s.count, PasswordSink::kMaxListRows), model,
-                 [&](const std::string& password) { expected.push_back(password); });
-  Expect(rows.inOrder, "rows out of order");
+  ModelPasswords(s, pool, count, model, [&](const std::string& password) { expected.push_back(password); });
   Expect(rows.passwords == expected, "rows differ from the model");
-  for (std::size_t i = 0; i < rows.ids.size(); ++i) Expect(rows.ids[i] == std::to_string(i), "a wrong ID");
   Expect(random.State() == model.state, "the random state differs after the run");
 }
 
@@ -131,11 +220,12 @@ void CheckFile(const Case& c, const std::string& pool, bool refused) {
   if (c.target == Target::File) Scratch::Write(path, kOld);
   CRandomSource random;
   random.Seed(c.seed);
-  const GenerateResult result = CPasswordGenerator::Generate(s, PasswordSink::File(path), random);
   FindingContext() = " (" + path + ", " + Describe(c, pool) + ")";
+  const GenerateResult result = Run(c, PasswordSink::File(path), random);
 
-  if (refused) {
-    Expect(result == GenerateResult::EmptyPool && random.State() == c.seed, "an empty pool was not refused");
+  if (refused || c.source == Source::SecureFails) {
+    Expect(result == (refused ? GenerateResult::EmptyPool : GenerateResult::RandomFailed) && random.State() == c.seed,
+           refused ? "an empty pool was not refused" : "a failed secure source was not reported");
     if (c.target == Target::File) Expect(Scratch::Read(path) == kOld, "a refused run touched the file");
     return;
   }
@@ -151,13 +241,17 @@ void CheckFile(const Case& c, const std::string& pool, bool refused) {
     return;
   }
   Expect(result == GenerateResult::Completed, "the run did not complete");
+  const std::string bytes = Scratch::Read(path);
+  if (c.source == Source::Secure) {
+    Expect(HasShape(s, pool, bytes, static_cast<std::size_t>(std::max(s.count, 0))), "a file of a wrong shape");
+    return;
+  }
   ModelRandom model{c.seed};
   std::string expected;
   ModelPasswords(s, pool, s.count, model, [&](const std::string& password) {
     expected += password;
     expected += "\r\n";
   });
-  const std::string bytes = Scratch::Read(path);
   if (bytes != expected) {
     const auto at = std::mismatch(bytes.begin(), bytes.end(), expected.begin(), expected.end());
     const std::string what = "the file differs from the model: " + std::to_string(bytes.size()) + " bytes for " +
@@ -175,13 +269,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const Case c = Decode(in);
   const std::string pool = ModelPool(c.settings);
   const bool refused = pool.empty() && ModelNeedsPool(c.settings);
+  LimitFillPath(c.path);
   if (c.target == Target::List) {
     CheckList(c, pool, refused);
     return 0;
   }
   if (c.target == Target::FullDisk && !std::filesystem::exists("/dev/full")) return 0;
 
-  LimitFillPath(c.path);
   CheckFile(c, pool, refused);
   return 0;
 }

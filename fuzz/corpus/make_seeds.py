@@ -22,9 +22,11 @@ def write(target, name, data):
         f.write(data)
 
 
-# generate: shape, flags, seed, path, marker, mask, include, exclude, then the words.
+# generate: shape, flags, seed, source (the vector path, plus SECURE or FAILING), marker,
+# mask, include, exclude, then the words.
 CAPS, SMALL, DIGITS, SPECIAL, INCLUDE, EXCLUDE, VARIABLE, LIST = (1 << k for k in range(8))
 FILE, FULL_DISK, MISSING = 0, 6 << 5, 7 << 5
+SECURE, FAILING = 16, 48
 
 
 def gen(name, size, flags, words, masked=False, where=FILE, seed=12345, path=2, marker=b"", mask=b"",
@@ -54,6 +56,16 @@ gen("big-pool-variable", 0, DIGITS | INCLUDE | VARIABLE, [word(40), word(40)], p
 gen("whole-pool-masked", 13, INCLUDE, [word(0), word(300)], masked=True, marker=b"\xff", mask=b"\xff-" * 100,
     include=bytes(range(1, 256)))
 gen("full-disk-long-line", 15, DEFAULT, [b"\x00", word(8), word(1)], where=FULL_DISK)
+gen("secure", 0, DEFAULT, [word(8), word(10)], path=2 | SECURE)
+gen("secure-variable-list", 0, CAPS | SPECIAL | VARIABLE | LIST, [word(16), word(40)], path=1 | SECURE)
+gen("secure-masked", 0, DIGITS | INCLUDE, [word(0), word(20)], masked=True, marker=b"?", mask=b"???-\r\n-???",
+    path=0 | SECURE, include=b"\r\n\x00\xfe")
+gen("secure-variable-line-ends", 0, SMALL | INCLUDE | VARIABLE, [word(12), word(30)], path=2 | SECURE,
+    include=b"\r\n")
+gen("secure-blocks-variable", 14, DEFAULT | VARIABLE, [word(40), word(1), word(6)], path=2 | SECURE)
+gen("secure-block-line", 15, DEFAULT, [b"\x00", word(8), word(0)], path=SECURE)
+gen("secure-fails", 0, DEFAULT, [word(8), word(10)], path=FAILING)
+gen("secure-fails-list", 0, DEFAULT | LIST, [word(8), word(10)], path=FAILING)
 gen("empty-pool", 0, INCLUDE, [word(8), word(5)])
 gen("full-disk", 0, DEFAULT, [word(8), word(3)], where=FULL_DISK)
 gen("missing-folder", 0, DEFAULT, [word(8), word(3)], where=MISSING)
