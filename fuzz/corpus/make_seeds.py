@@ -64,6 +64,7 @@ gen("secure-variable-line-ends", 0, SMALL | INCLUDE | VARIABLE, [word(12), word(
     include=b"\r\n")
 gen("secure-blocks-variable", 14, DEFAULT | VARIABLE, [word(40), word(1), word(6)], path=2 | SECURE)
 gen("secure-block-line", 15, DEFAULT, [b"\x00", word(8), word(0)], path=SECURE)
+gen("secure-one-character", 0, INCLUDE | LIST, [word(12), word(5)], path=1 | SECURE, include=b"x")
 gen("secure-fails", 0, DEFAULT, [word(8), word(10)], path=FAILING)
 gen("secure-fails-list", 0, DEFAULT | LIST, [word(8), word(10)], path=FAILING)
 gen("empty-pool", 0, INCLUDE, [word(8), word(5)])
