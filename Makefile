@@ -59,8 +59,23 @@ test: setup
 	  tools/wine-session.sh $(PREFIX) ctest --test-dir $(WIN) --output-on-failure || rc=1; \
 	  echo "== reproducible release: make dist twice, in two folders"; \
 	  tools/check-reproducible.sh $(B)/reproducible || rc=1; \
+	  echo "== fuzz targets, 4 s each from the seed corpus"; \
+	  { $(MAKE) --no-print-directory fuzz-build && fuzz/run.sh $(FUZZ) 4 fresh; } || rc=1; \
 	fi; \
 	exit $$rc
+
+# The libFuzzer targets in a clang tree of their own; `make fuzz` runs each for FUZZ_SECONDS.
+FUZZ := $(B)/fuzz
+FUZZ_SECONDS ?= 60
+.PHONY: fuzz-build fuzz
+
+fuzz-build: setup
+	@cmake -S . -B $(FUZZ) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
+	  -DKEYMOOR_FUZZ=ON >/dev/null
+	@cmake --build $(FUZZ)
+
+fuzz: fuzz-build
+	@fuzz/run.sh $(FUZZ) $(FUZZ_SECONDS)
 
 run: windows
 	@tools/run.sh $(PREFIX) $(WIN)/app/keymoor.exe
