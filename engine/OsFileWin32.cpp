@@ -20,7 +20,14 @@ COsFile& COsFile::operator=(COsFile&& other) noexcept {
 
 bool COsFile::CreateAlways(const std::string& path) {
   Close();
-  handle_ = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  // A name that is new is created as new. Replacing goes through CREATE_ALWAYS, as does any
+  // other failure here, so the outcome and its error are those of CREATE_ALWAYS. Observed
+  // under Wine on ext4: CREATE_ALWAYS truncates even a file it has just created, and ext4
+  // then starts writing the whole file back when it is closed (0.25 s a GB, paid by every
+  // Generate to file); a file made with CREATE_NEW closes at once.
+  handle_ = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (!IsOpen())
+    handle_ = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   return IsOpen();
 }
 

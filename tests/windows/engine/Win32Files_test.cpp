@@ -36,23 +36,26 @@ HANDLE Open(const std::string& path, DWORD access, DWORD share) {
 
 }  // namespace
 
+// Held exclusively whether the file is new or replaces a longer one (two ways of creating).
 TEST(FilesOnWindows, AListBeingWrittenIsHeldExclusively) {
   TempDir dir;
   const std::string path = dir.File("held.txt");
-  CPasswordListFile file;
-  ASSERT_TRUE(file.Create(path));
-  const DWORD anyShare = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-  HANDLE other = Open(path, GENERIC_READ, anyShare);
-  EXPECT_EQ(other, INVALID_HANDLE_VALUE);
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
-  if (other != INVALID_HANDLE_VALUE) CloseHandle(other);
-  ASSERT_TRUE(file.WriteLine("pw", 2));
-  ASSERT_TRUE(file.Close());
+  for (const std::string& line : {std::string(5000, 'x'), std::string("pw")}) {
+    CPasswordListFile file;
+    ASSERT_TRUE(file.Create(path));
+    const DWORD anyShare = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    HANDLE other = Open(path, GENERIC_READ, anyShare);
+    EXPECT_EQ(other, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+    if (other != INVALID_HANDLE_VALUE) CloseHandle(other);
+    ASSERT_TRUE(file.WriteLine(line.data(), line.size()));
+    ASSERT_TRUE(file.Close());
 
-  other = Open(path, GENERIC_READ, anyShare);
-  ASSERT_NE(other, INVALID_HANDLE_VALUE);
-  CloseHandle(other);
-  EXPECT_EQ(TempDir::Read(path), "pw\r\n");
+    other = Open(path, GENERIC_READ, anyShare);
+    ASSERT_NE(other, INVALID_HANDLE_VALUE);
+    CloseHandle(other);
+    EXPECT_EQ(TempDir::Read(path), line + "\r\n");
+  }
 }
 
 TEST(FilesOnWindows, CreateFailsOnAFileInUseAndLeavesItAlone) {
