@@ -154,6 +154,27 @@ else
   sleep 0.3
 fi
 
+# Main > "Use the system's secure random source", ticked: the item is second from the bottom
+# (Up from the first item wraps to Exit). Ticking it writes the user's choice, so it is
+# unticked again afterwards. The menu is a window of its own: the shot is the screen cut
+# to the main window's place.
+toggle_secure() {
+  xdotool windowfocus --sync "$main" 2>/dev/null
+  xdotool key --clearmodifiers alt+m
+  sleep 0.5
+  xdotool key Up Up Return
+  sleep 0.5
+}
+toggle_secure
+xdotool key --clearmodifiers alt+m
+sleep 1
+eval "$(xdotool getwindowgeometry --shell "$main")"
+import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$outdir/menu-secure.png" &&
+  echo "screenshot: wrote $outdir/menu-secure.png"
+xdotool key Escape
+sleep 0.3
+toggle_secure
+
 # Escape ends the main window without validation.
 close_main() {
   xdotool windowfocus --sync "$1" 2>/dev/null
