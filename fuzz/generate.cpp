@@ -158,26 +158,38 @@ bool HasShape(const CGenerationSettings& s, const std::string& pool, std::string
   return std::all_of(password.begin(), password.end(), inPool);
 }
 
-// Whether a file holds the settings' count of lines of that shape, each with CR LF. Lines
-// of varying length whose pool has CR cannot be told apart: then only the size and the
-// bytes are checked.
+// Whether a file holds the settings' count of lines of that shape, each with CR LF. Where
+// the lengths vary, a pool holding CR or LF can make a line end look like characters, so
+// every way of cutting the file into lines is followed: after line i, the places where it
+// may end.
 bool HasShape(const CGenerationSettings& s, const std::string& pool, std::string_view bytes, std::size_t count) {
   const bool masked = s.mode == GenerationMode::Masked;
   const std::size_t nominal = masked ? s.mask.size() : static_cast<std::size_t>(s.length);
   const bool variable = !masked && s.variableLength && nominal >= 6;
-  if (variable && pool.find('\r') != std::string::npos) {
-    return bytes.size() >= count * 7 && bytes.size() <= count * (nominal + 2) &&
-           std::all_of(bytes.begin(), bytes.end(), [&](char ch) { return pool.find(ch) != std::string::npos; });
+  if (!variable) {
+    if (bytes.size() != count * (nominal + 2)) return false;
+    for (std::size_t at = 0; at < bytes.size(); at += nominal + 2)
+      if (bytes.substr(at + nominal, 2) != "\r\n" || !HasShape(s, pool, bytes.substr(at, nominal))) return false;
+    return true;
   }
-  std::size_t at = 0;
+  if (bytes.size() > count * (nominal + 2)) return false;
+  std::vector<char> ends(bytes.size() + 1, 0), next(bytes.size() + 1);
+  ends[0] = 1;
   for (std::size_t i = 0; i < count; ++i) {
-    const std::size_t end = variable ? bytes.find('\r', at) : at + nominal;
-    if (end == std::string::npos || end + 2 > bytes.size() || bytes.substr(end, 2) != "\r\n" ||
-        !HasShape(s, pool, bytes.substr(at, end - at)))
-      return false;
-    at = end + 2;
+    std::fill(next.begin(), next.end(), 0);
+    bool any = false;
+    for (std::size_t at = 0; at < ends.size(); ++at) {
+      if (!ends[at]) continue;
+      // Pool characters from `at` on, then CR LF after 5 to N of them.
+      for (std::size_t n = 0; n <= nominal && at + n + 2 <= bytes.size(); ++n) {
+        if (n >= 5 && bytes[at + n] == '\r' && bytes[at + n + 1] == '\n') any = next[at + n + 2] = 1;
+        if (pool.find(bytes[at + n]) == std::string::npos) break;
+      }
+    }
+    if (!any) return false;
+    ends.swap(next);
   }
-  return at == bytes.size();
+  return ends[bytes.size()] != 0;
 }
 
 void CheckList(const Case& c, const std::string& pool, bool refused) {
