@@ -173,23 +173,31 @@ bool HasShape(const CGenerationSettings& s, const std::string& pool, std::string
     return true;
   }
   if (bytes.size() > count * (nominal + 2)) return false;
-  std::vector<char> ends(bytes.size() + 1, 0), next(bytes.size() + 1);
-  ends[0] = 1;
-  for (std::size_t i = 0; i < count; ++i) {
-    std::fill(next.begin(), next.end(), 0);
-    bool any = false;
-    for (std::size_t at = 0; at < ends.size(); ++at) {
-      if (!ends[at]) continue;
+  if (pool.find('\r') == std::string::npos) {  // then every CR ends a line
+    std::size_t at = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+      const std::size_t end = bytes.find('\r', at);
+      if (end == std::string::npos || bytes.substr(end, 2) != "\r\n" || !HasShape(s, pool, bytes.substr(at, end - at)))
+        return false;
+      at = end + 2;
+    }
+    return at == bytes.size();
+  }
+  std::vector<std::size_t> ends = {0}, next;
+  for (std::size_t i = 0; i < count && !ends.empty(); ++i) {
+    next.clear();
+    for (const std::size_t at : ends) {
       // Pool characters from `at` on, then CR LF after 5 to N of them.
       for (std::size_t n = 0; n <= nominal && at + n + 2 <= bytes.size(); ++n) {
-        if (n >= 5 && bytes[at + n] == '\r' && bytes[at + n + 1] == '\n') any = next[at + n + 2] = 1;
+        if (n >= 5 && bytes[at + n] == '\r' && bytes[at + n + 1] == '\n') next.push_back(at + n + 2);
         if (pool.find(bytes[at + n]) == std::string::npos) break;
       }
     }
-    if (!any) return false;
+    std::sort(next.begin(), next.end());
+    next.erase(std::unique(next.begin(), next.end()), next.end());
     ends.swap(next);
   }
-  return ends[bytes.size()] != 0;
+  return std::find(ends.begin(), ends.end(), bytes.size()) != ends.end();
 }
 
 void CheckList(const Case& c, const std::string& pool, bool refused) {
