@@ -4,8 +4,10 @@
 // one character after another.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -97,3 +99,42 @@ class CLineLayout {
   std::vector<Run> runs_;
   std::vector<Segment> segments_;
 };
+
+// Copies in 16-byte pieces: up to 15 bytes beyond n (and 16 for n = 0) are read and written.
+inline void CopyShort(char* out, const char* in, std::size_t n) {
+  std::size_t k = 0;
+  do {
+    std::memcpy(out + k, in + k, 16);
+    k += 16;
+  } while (k < n);
+}
+
+inline void EndLine(char* at) {
+  at[0] = '\r';
+  at[1] = '\n';
+}
+
+// Makes whole lines of `layout` into out[0, size) while `left` lasts, counting it down, and
+// returns the bytes made. Each line takes layout.Draws() characters from `stage` (a draw
+// stage with Ensure, Available, Chars and Take; unused, and may be null, when the layout
+// draws nothing). May write up to 16 bytes past the lines made.
+template <class Stage>
+std::size_t AssembleLines(const CLineLayout& layout, Stage* stage, char* out, std::size_t size, std::int64_t& left) {
+  static const char kNone[32] = {};
+  const std::size_t width = layout.Width(), draws = layout.Draws();
+  std::size_t used = 0;
+  while (left > 0 && size - used >= width) {
+    std::size_t ready = size / width;
+    if (draws > 0) {
+      stage->Ensure(draws);
+      ready = stage->Available() / draws;
+    }
+    const auto lines = static_cast<std::size_t>(std::min<std::int64_t>(
+        {left, static_cast<std::int64_t>((size - used) / width), static_cast<std::int64_t>(ready)}));
+    layout.Assemble(draws > 0 ? stage->Chars() : kNone, lines, out + used);
+    if (draws > 0) stage->Take(lines * draws);
+    used += lines * width;
+    left -= static_cast<std::int64_t>(lines);
+  }
+  return used;
+}

@@ -77,20 +77,6 @@ class CDrawStage {
   CWipedBuffer seconds_;
 };
 
-// Copies in 16-byte pieces: up to 15 bytes beyond n (and 16 for n = 0) are read and written.
-void CopyShort(char* out, const char* in, std::size_t n) {
-  std::size_t k = 0;
-  do {
-    std::memcpy(out + k, in + k, 16);
-    k += 16;
-  } while (k < n);
-}
-
-void EndLine(char* at) {
-  at[0] = '\r';
-  at[1] = '\n';
-}
-
 // Variable-length lines from staged draws: steps[p] is the distance from the length draw
 // at p to the next one, and the line is the steps[p] - 1 characters chars[p + 1] on.
 // Where each line starts depends on every line before it, so one walk from line to line
@@ -211,33 +197,13 @@ std::optional<GenerateResult> WriteLinesFast(const CGenerationSettings& s, const
     const CLineLayout layout(line, isDraw);
     const std::size_t draws = layout.Draws();
     if (draws > kStaged) return std::nullopt;  // a mask longer than the window allows
-    if (draws == 0) {
-      static const char kNone[32] = {};
-      const auto make = [&](char* out, std::size_t size, std::int64_t& left) {
-        const auto lines = static_cast<std::size_t>(std::min<std::int64_t>(left, size / maxLine));
-        layout.Assemble(kNone, lines, out);
-        left -= lines;
-        return lines * maxLine;
-      };
-      result = MakeToFile(target, count, state, make, stateNow);
-    } else {
-      CDrawStage stage(*table, state);
-      const auto make = [&](char* out, std::size_t size, std::int64_t& left) {
-        std::size_t used = 0;
-        while (left > 0 && size - used >= maxLine) {
-          stage.Ensure(draws);
-          const auto lines =
-              static_cast<std::size_t>(std::min<std::int64_t>({left, static_cast<std::int64_t>((size - used) / maxLine),
-                                                               static_cast<std::int64_t>(stage.Available() / draws)}));
-          layout.Assemble(stage.Chars(), lines, out + used);
-          stage.Take(lines * draws);
-          used += lines * maxLine;
-          left -= lines;
-        }
-        return used;
-      };
-      result = MakeToFile(target, count, state, make, [&] { return stage.State(); });
-    }
+    std::optional<CDrawStage> stage;
+    if (draws > 0) stage.emplace(*table, state);
+    CDrawStage* drawn = stage ? &*stage : nullptr;
+    const auto make = [&](char* out, std::size_t size, std::int64_t& left) {
+      return AssembleLines(layout, drawn, out, size, left);
+    };
+    result = MakeToFile(target, count, state, make, [&] { return stage ? stage->State() : state; });
   } else if (!variable) {
     // Long passwords: filled in place.
     const auto make = [&](char* out, std::size_t size, std::int64_t& left) {

@@ -81,27 +81,11 @@ std::size_t CSecureLines::MakeFixed(char* out, std::size_t size, std::int64_t& l
   if (!layout_) {  // long Random lines, filled in place
     for (; left > 0 && size - used >= width; --left, used += width) {
       random_.Fill(*table_, out + used, nominal_);
-      std::memcpy(out + used + nominal_, "\r\n", 2);
+      EndLine(out + used + nominal_);
     }
     return used;
   }
-  const std::size_t draws = layout_->Draws();
-  if (draws == 0) {
-    static const char kNone[32] = {};
-    const auto lines = static_cast<std::size_t>(LinesThatFit(left, size, width, size));
-    layout_->Assemble(kNone, lines, out);
-    left -= static_cast<std::int64_t>(lines);
-    return lines * width;
-  }
-  while (left > 0 && size - used >= width) {
-    chars_->Ensure(draws);
-    const auto lines = static_cast<std::size_t>(LinesThatFit(left, size - used, width, chars_->Available() / draws));
-    layout_->Assemble(chars_->Chars(), lines, out + used);
-    chars_->Take(lines * draws);
-    used += lines * width;
-    left -= static_cast<std::int64_t>(lines);
-  }
-  return used;
+  return AssembleLines(*layout_, chars_.get(), out, size, left);
 }
 
 std::size_t CSecureLines::MakeVariable(char* out, std::size_t size, std::int64_t& left) {
@@ -113,7 +97,7 @@ std::size_t CSecureLines::MakeVariable(char* out, std::size_t size, std::int64_t
     for (; left > 0 && static_cast<std::size_t>(end - at) >= width; --left) {
       const std::size_t length = 5 + random_.Below(lengths);
       random_.Fill(*table_, at, length);
-      std::memcpy(at + length, "\r\n", 2);
+      EndLine(at + length);
       at += length + 2;
     }
     return static_cast<std::size_t>(at - out);
@@ -130,9 +114,9 @@ std::size_t CSecureLines::MakeVariable(char* out, std::size_t size, std::int64_t
     left -= lines;
     for (; lines > 0; --lines) {
       const std::size_t n = *length++;
-      // 16 bytes at a time: up to 15 bytes past the line, which the next line overwrites.
-      for (std::size_t k = 0; k < n; k += 16) std::memcpy(at + k, chars + k, 16);
-      std::memcpy(at + n, "\r\n", 2);
+      // Up to 15 bytes past the line, which the next line overwrites.
+      CopyShort(at, chars, n);
+      EndLine(at + n);
       at += n + 2;
       chars += n;
     }
