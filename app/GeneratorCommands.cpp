@@ -102,6 +102,7 @@ void WarnEmptyPool() {
 void WarnAbout(GenerateResult result, const std::string& path) {
   switch (result) {
     case GenerateResult::Completed:
+    case GenerateResult::Cancelled:  // the user asked for it: nothing to say
       break;
     case GenerateResult::CannotCreate:
       WarnCannotCreate(path);

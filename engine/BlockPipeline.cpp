@@ -29,7 +29,7 @@ CBlockPipeline::~CBlockPipeline() {
 
 char* CBlockPipeline::Block(std::size_t slot) const { return blocks_.get() + slot * kStride; }
 
-bool CBlockPipeline::Create(const std::string& path) { return file_.CreateAlways(path); }
+bool CBlockPipeline::Create(const std::filesystem::path& path) { return file_.CreateAlways(path); }
 
 void CBlockPipeline::WriteBlocks() {
   std::unique_lock<std::mutex> lock(mutex_);

@@ -6,6 +6,7 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -36,7 +37,7 @@ class CBlockPipeline {
 
   // Creates the file, replacing any file of that name by an empty one. False when it
   // cannot be created; an existing file then stays untouched.
-  bool Create(const std::string& path);
+  bool Create(const std::filesystem::path& path);
 
   struct Outcome {
     bool written;          // every block was written and the file closed without failure

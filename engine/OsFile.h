@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <string>
 
 // Owns one open file; closes it on destruction. Move-only.
@@ -19,11 +20,11 @@ class COsFile {
   // Creates `path` for writing, replacing any file of that name by an empty one. On
   // Windows nobody else may open it while it is open here (share mode 0). False when
   // it cannot be created; an existing file is then left untouched.
-  bool CreateAlways(const std::string& path);
+  bool CreateAlways(const std::filesystem::path& path);
   // Opens an existing plain file for reading, without waiting (a FIFO is not waited on).
   // On Windows others may read it meanwhile but not write it. False when it cannot be
   // opened or is not a plain file (a folder, FIFO, pipe or device).
-  bool OpenForRead(const std::string& path);
+  bool OpenForRead(const std::filesystem::path& path);
 
   bool IsOpen() const;
   // Writes all n bytes; false on the first failure (some may have been written).

@@ -21,13 +21,13 @@ COsFile& COsFile::operator=(COsFile&& other) noexcept {
   return *this;
 }
 
-bool COsFile::CreateAlways(const std::string& path) {
+bool COsFile::CreateAlways(const std::filesystem::path& path) {
   Close();
   fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   return IsOpen();
 }
 
-bool COsFile::OpenForRead(const std::string& path) {
+bool COsFile::OpenForRead(const std::filesystem::path& path) {
   Close();
   // Without O_NONBLOCK, opening a FIFO waits for a writer, possibly forever. Only plain
   // files are read: a folder, FIFO, socket or device is refused before any read.

@@ -1,4 +1,5 @@
-// Windows file layer: CreateFileA with the share modes the two file formats call for.
+// Windows file layer: CreateFileW (any path, whatever the ANSI code page) with the share modes the two file formats
+// call for.
 #include <windows.h>
 
 #include "engine/OsFile.h"
@@ -18,23 +19,23 @@ COsFile& COsFile::operator=(COsFile&& other) noexcept {
   return *this;
 }
 
-bool COsFile::CreateAlways(const std::string& path) {
+bool COsFile::CreateAlways(const std::filesystem::path& path) {
   Close();
   // A name that is new is created as new. Replacing goes through CREATE_ALWAYS, as does any
   // other failure here, so the outcome and its error are those of CREATE_ALWAYS. Observed
   // under Wine on ext4: CREATE_ALWAYS truncates even a file it has just created, and ext4
   // then starts writing the whole file back when it is closed (0.25 s a GB, paid by every
   // Generate to file); a file made with CREATE_NEW closes at once.
-  handle_ = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  handle_ = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (!IsOpen())
-    handle_ = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    handle_ = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   return IsOpen();
 }
 
-bool COsFile::OpenForRead(const std::string& path) {
+bool COsFile::OpenForRead(const std::filesystem::path& path) {
   Close();
   handle_ =
-      CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+      CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   // Only plain files are read: a pipe name or a device (NUL, COM1) opens here too, and a
   // read from it may wait forever. Refused by type, before any read.
   BY_HANDLE_FILE_INFORMATION info;

@@ -6,7 +6,7 @@
 
 CPasswordListFile::~CPasswordListFile() { Close(); }
 
-bool CPasswordListFile::Create(const std::string& path) {
+bool CPasswordListFile::Create(const std::filesystem::path& path) {
   Close();
   failed_ = false;
   used_ = 0;
@@ -44,7 +44,7 @@ bool CPasswordListFile::Close() {
   return !failed_;
 }
 
-std::optional<std::string> ReadCharsetFile(const std::string& path) {
+std::optional<std::string> ReadCharsetFile(const std::filesystem::path& path) {
   constexpr std::size_t kMaxSymbols = 1000;
   COsFile file;
   if (!file.OpenForRead(path)) return std::nullopt;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <filesystem>
 #include <optional>
 #include <string>
 
@@ -28,7 +29,7 @@ class CPasswordListFile {
   // Creates the file, replacing any file of that name by an empty one. False when it
   // cannot be created; an existing file then stays untouched, also when the block's
   // memory cannot be had (std::bad_alloc comes out before the file is touched).
-  bool Create(const std::string& path);
+  bool Create(const std::filesystem::path& path);
   // Adds the n bytes and CR LF as one line. False when a write to the system failed,
   // now or earlier in this file; the line may then be missing or cut.
   bool WriteLine(const char* bytes, std::size_t n);
@@ -49,4 +50,4 @@ class CPasswordListFile {
 // 1,000 bytes, unchanged (CR, LF and bytes 128 to 255 included). Empty optional when
 // the file cannot be opened or is not a plain file (a folder, a FIFO or pipe, a device):
 // such a file is refused without reading from it. Bytes after the 1,000th are ignored.
-std::optional<std::string> ReadCharsetFile(const std::string& path);
+std::optional<std::string> ReadCharsetFile(const std::filesystem::path& path);

@@ -140,7 +140,7 @@ class CVariableLines {
 // Where a file run goes, and whether the file was created: from then on, a failure is
 // no longer one of not being able to start.
 struct FileTarget {
-  const std::string& path;
+  const std::filesystem::path& path;
   bool created = false;
 };
 
@@ -345,4 +345,11 @@ GenerateResult CPasswordGenerator::Generate(const CGenerationSettings& settings,
     if (target.created) throw;
   }
   return GenerateResult::CannotCreate;
+}
+
+GenerateResult CPasswordGenerator::Run(const CGenerationSettings& settings, const PasswordSink& sink,
+                                       const RunOptions& options) {
+  const std::int64_t count = options.count >= 0 ? options.count : std::max(settings.count, 0);
+  if (options.secure) return GenerateSecure(settings, sink, count);
+  return Generate(settings, sink, options.random ? *options.random : theRandom, count);
 }

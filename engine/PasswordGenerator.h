@@ -1,7 +1,9 @@
 // Makes the passwords of one run from a filled settings record into a sink.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -17,17 +19,18 @@ class PasswordRows {
 };
 
 // Where a run's passwords go: a list of at most kMaxListRows rows, or a password list
-// file at `path` that receives every requested password.
+// file at `path` that receives every requested password. The path is the system's own
+// (UTF-16 on Windows), so that any folder name works.
 struct PasswordSink {
   enum class Kind { List, File };
   static constexpr int kMaxListRows = 1000;
 
   static PasswordSink List(PasswordRows& rows) { return {Kind::List, &rows, {}}; }
-  static PasswordSink File(std::string path) { return {Kind::File, nullptr, std::move(path)}; }
+  static PasswordSink File(std::filesystem::path path) { return {Kind::File, nullptr, std::move(path)}; }
 
   Kind kind;
-  PasswordRows* rows;  // list kind only; not owned
-  std::string path;    // file kind only
+  PasswordRows* rows;          // list kind only; not owned
+  std::filesystem::path path;  // file kind only
 };
 
 enum class GenerateResult : std::int32_t {
@@ -36,10 +39,43 @@ enum class GenerateResult : std::int32_t {
   EmptyPool = -2,     // a random character is needed and the pool is empty; nothing was made
   WriteFailed = -3,   // a write failed; the run stopped there and the file keeps what was written
   RandomFailed = -4,  // the system's secure random source failed; nothing was made, no file touched
+  Cancelled = -5,     // cancelled through CRunControl; a file run leaves the target as it was
+};
+
+// Progress and cancel of one run, shared by the thread that runs it and any that watch it.
+class CRunControl {
+ public:
+  // Any thread: asks the run to stop. It stops at its next check: within one block of a
+  // file (about 1 MiB of lines) or one row of the list.
+  void Cancel() { cancelled_.store(true, std::memory_order_relaxed); }
+  bool Cancelled() const { return cancelled_.load(std::memory_order_relaxed); }
+  // Any thread: the passwords made so far.
+  std::int64_t Made() const { return made_.load(std::memory_order_relaxed); }
+  // The run: says how many passwords are made so far; true when it is to stop.
+  bool Report(std::int64_t made) {
+    made_.store(made, std::memory_order_relaxed);
+    return Cancelled();
+  }
+
+ private:
+  std::atomic<bool> cancelled_{false};
+  std::atomic<std::int64_t> made_{0};
+};
+
+// Everything a run takes beside the settings and the sink.
+struct RunOptions {
+  bool secure = false;              // draw from the system's secure source, not the 15-bit generator
+  CRandomSource* random = nullptr;  // the 15-bit generator to draw from; null for theRandom
+  std::int64_t count = -1;          // passwords to make; below 0, settings.count
+  CRunControl* control = nullptr;   // progress and cancel; none when null
 };
 
 class CPasswordGenerator {
  public:
+  // One run, from either source, with progress and cancel: the way the window and the
+  // command line run the engine. Generate and GenerateSecure below are this run too.
+  static GenerateResult Run(const CGenerationSettings& settings, const PasswordSink& sink,
+                            const RunOptions& options = {});
   // Builds the pool, then makes `count` passwords (at most 1,000 for a list) drawing
   // from `random`, and hands each to the sink. A run that would need a random character
   // from an empty pool is refused before any file is touched.

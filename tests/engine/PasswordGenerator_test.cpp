@@ -302,8 +302,8 @@ TEST(PasswordGenerator, WriteFailureInAnyBlockStopsTheRunThere) {
 #endif
 
 // Memory that cannot be had, through a replaced operator new that refuses large blocks
-// while asked to (the standard operator delete frees with free). The sanitizers bring an operator new of their own, so this runs in the
-// plain builds only.
+// while asked to (the standard operator delete frees with free). The sanitizers bring an operator new of their own, so
+// this runs in the plain builds only.
 #if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
 namespace {
 std::atomic<bool> refuseLargeAllocations{false};
