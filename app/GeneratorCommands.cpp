@@ -116,6 +116,9 @@ void WarnAbout(GenerateResult result, const std::string& path) {
     case GenerateResult::RandomFailed:
       AppMessageBox("The system's secure random source failed. No passwords were made.");
       break;
+    case GenerateResult::OutOfMemory:
+      AppMessageBox("There is not enough memory to make these passwords. No passwords were made.");
+      break;
   }
 }
 

@@ -40,6 +40,7 @@ enum class GenerateResult : std::int32_t {
   WriteFailed = -3,   // a write failed; the run stopped there and the file keeps what was written
   RandomFailed = -4,  // the system's secure random source failed; nothing was made, no file touched
   Cancelled = -5,     // cancelled through CRunControl; a file run leaves the target as it was
+  OutOfMemory = -6,   // a list run could not get its memory; no row was added
 };
 
 // Progress and cancel of one run, shared by the thread that runs it and any that watch it.
