@@ -4,14 +4,26 @@
 # `make dist` in each, one after the other, with a different time zone and umask, and
 # compares every file the two wrote into dist/ byte for byte. Usage:
 #   check-reproducible.sh WORKDIR
-# WORKDIR is emptied first and removed again when the check passes.
+# WORKDIR is created with a marker file in it; a WORKDIR that exists without that marker
+# (any folder this script did not create) is refused with status 2, so that emptying it
+# can never remove someone's files. It is emptied first and removed again when the check
+# passes.
 set -euo pipefail
 if [ $# -ne 1 ]; then
   echo "usage: $0 WORKDIR" >&2
   exit 2
 fi
 here=$(cd "$(dirname "$0")/.." && pwd)
-mkdir -p "$1"
+marker=.keymoor-reproducible-workdir
+if [ -e "$1" ] || [ -L "$1" ]; then
+  if [ ! -d "$1" ] || [ -L "$1" ] || [ ! -f "$1/$marker" ]; then
+    echo "reproducible: $1 exists and was not made by this script (no $marker in it); give a new folder" >&2
+    exit 2
+  fi
+else
+  mkdir -p "$1"
+  : >"$1/$marker"
+fi
 work=$(cd "$1" && pwd)
 rm -rf "${work:?}"/*
 first=$work/a/keymoor
