@@ -50,39 +50,45 @@ void Block(const std::uint32_t* in, std::uint32_t* out) {
   SecureWipe(x, sizeof x);
 }
 
-// LANES blocks from `in` (counter in words 12 and 13), word-sliced into out. Each lane
-// adds its own offset to the 64-bit counter. Only the counter words differ by lane; the
-// others are added back from `in`, which keeps every word in a register of its own.
-#define KM_CHACHA_GROUP(NAME, ATTR, LANES)                                     \
-  ATTR void NAME(const std::uint32_t* in, std::uint32_t* out) {                \
-    typedef std::uint32_t V __attribute__((vector_size(4 * (LANES))));         \
-    V x[16];                                                                   \
-    for (int w = 0; w < 16; ++w) x[w] = V{} + in[w];                           \
-    V lane{};                                                                  \
-    for (int b = 0; b < (LANES); ++b) lane[b] = static_cast<std::uint32_t>(b); \
-    const V low = x[12] + lane;                                                \
-    /* A comparison gives -1 where it holds: subtracting it adds the carry. */ \
-    const V high = x[13] - reinterpret_cast<V>(low < in[12]);                  \
-    x[12] = low;                                                               \
-    x[13] = high;                                                              \
-    for (int i = 0; i < 10; ++i) {                                             \
-      KM_DOUBLE_ROUND(x);                                                      \
-    }                                                                          \
-    for (int w = 0; w < 16; ++w) {                                             \
-      const V word = x[w] + (w == 12 ? low : w == 13 ? high : V{} + in[w]);    \
-      std::memcpy(out + w * (LANES), &word, sizeof word);                      \
-    }                                                                          \
-  }
-
-KM_CHACHA_GROUP(Group4, , 4)
-KM_CHACHA_GROUP(Group8, KM_AVX2, 8)
-KM_CHACHA_GROUP(Group16, KM_AVX512, 16)
-
 void Advance(std::uint32_t* in, std::uint64_t blocks) {
   const std::uint64_t counter = (static_cast<std::uint64_t>(in[13]) << 32 | in[12]) + blocks;
   in[12] = static_cast<std::uint32_t>(counter);
   in[13] = static_cast<std::uint32_t>(counter >> 32);
 }
+
+// `groups` groups of LANES blocks from `in` (counter in words 12 and 13), each group
+// word-sliced into out in turn. Each lane adds its own offset to the 64-bit counter. Only
+// the counter words differ by lane; the others are added back from `in`, which keeps
+// every word in a register of its own. The working state is wiped once, at the end.
+#define KM_CHACHA_GROUP(NAME, ATTR, LANES)                                       \
+  ATTR void NAME(std::uint32_t* in, std::uint32_t* out, std::size_t groups) {    \
+    typedef std::uint32_t V __attribute__((vector_size(4 * (LANES))));           \
+    V x[16], word;                                                               \
+    V lane{};                                                                    \
+    for (int b = 0; b < (LANES); ++b) lane[b] = static_cast<std::uint32_t>(b);   \
+    for (std::size_t g = 0; g < groups; ++g, out += 16 * (LANES)) {              \
+      for (int w = 0; w < 16; ++w) x[w] = V{} + in[w];                           \
+      const V low = x[12] + lane;                                                \
+      /* A comparison gives -1 where it holds: subtracting it adds the carry. */ \
+      const V high = x[13] - reinterpret_cast<V>(low < in[12]);                  \
+      x[12] = low;                                                               \
+      x[13] = high;                                                              \
+      for (int i = 0; i < 10; ++i) {                                             \
+        KM_DOUBLE_ROUND(x);                                                      \
+      }                                                                          \
+      for (int w = 0; w < 16; ++w) {                                             \
+        word = x[w] + (w == 12 ? low : w == 13 ? high : V{} + in[w]);            \
+        std::memcpy(out + w * (LANES), &word, sizeof word);                      \
+      }                                                                          \
+      Advance(in, (LANES));                                                      \
+    }                                                                            \
+    SecureWipe(x, sizeof x);                                                     \
+    SecureWipe(&word, sizeof word);                                              \
+  }
+
+KM_CHACHA_GROUP(Group4, , 4)
+KM_CHACHA_GROUP(Group8, KM_AVX2, 8)
+KM_CHACHA_GROUP(Group16, KM_AVX512, 16)
 
 }  // namespace
 
@@ -108,17 +114,16 @@ void CChaCha20::Keystream(unsigned char* out, std::size_t blocks) {
 
 std::size_t CChaCha20::Lanes(FillPath path) { return path == FillPath::Avx512 ? 16 : path == FillPath::Avx2 ? 8 : 4; }
 
-void CChaCha20::KeystreamGroup(FillPath path, std::uint32_t* out) {
+void CChaCha20::KeystreamGroup(FillPath path, std::uint32_t* out, std::size_t groups) {
   switch (path) {
     case FillPath::Avx512:
-      Group16(input_, out);
+      Group16(input_, out, groups);
       break;
     case FillPath::Avx2:
-      Group8(input_, out);
+      Group8(input_, out, groups);
       break;
     case FillPath::Sse2:
-      Group4(input_, out);
+      Group4(input_, out, groups);
       break;
   }
-  Advance(input_, Lanes(path));
 }

@@ -27,10 +27,11 @@ class CChaCha20 {
 
   // The blocks of one group on `path`: 4, 8 or 16.
   static std::size_t Lanes(FillPath path);
-  // Writes the next Lanes(path) blocks word-sliced: word w of the group's block b goes to
-  // out[w * Lanes(path) + b], copied bytewise (out may be any storage). The same keystream
-  // as Keystream(), in another order.
-  void KeystreamGroup(FillPath path, std::uint32_t* out);
+  // Writes the next `groups` groups of Lanes(path) blocks, one after another, each
+  // word-sliced: word w of a group's block b goes to out[w * Lanes(path) + b] of that
+  // group's 16 * Lanes(path) words, copied bytewise (out may be any storage). The same
+  // keystream as Keystream(), in another order. The working state is wiped on return.
+  void KeystreamGroup(FillPath path, std::uint32_t* out, std::size_t groups = 1);
 
  private:
   std::uint32_t input_[16];

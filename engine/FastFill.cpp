@@ -16,6 +16,9 @@
 #include <cstring>
 #include <utility>
 
+#include "engine/RandomSource.h"
+#include "engine/Wipe.h"
+
 // GCC 12's AVX-512 intrinsics start some results from a deliberately undefined register,
 // which its own uninitialised-value warnings then flag once inlined.
 #pragma GCC diagnostic ignored "-Wuninitialized"
@@ -84,22 +87,23 @@ inline void Sse2Draws(const __m128i s[4], __m128 bits[4]) {
   for (int i = 0; i < 4; ++i) bits[i] = _mm_cvtepi32_ps(_mm_and_si128(s[i], _mm_set1_epi32(kDrawBits)));
 }
 
-inline void Sse2Chars(const CFillTable& t, const __m128 bits[4], char* out) {
+// `bytes` is scratch of 16 bytes for the indices, wiped by the caller when done.
+inline void Sse2Chars(const CFillTable& t, const __m128 bits[4], char* out, unsigned char* bytes) {
   const __m128 scale = _mm_set1_ps(t.scale);
   __m128i index[4];
   for (int i = 0; i < 4; ++i) index[i] = _mm_cvttps_epi32(_mm_mul_ps(bits[i], scale));
-  unsigned char bytes[16];
   _mm_storeu_si128(reinterpret_cast<__m128i*>(bytes),
                    _mm_packus_epi16(_mm_packs_epi32(index[0], index[1]), _mm_packs_epi32(index[2], index[3])));
   for (int k = 0; k < 16; ++k) out[k] = static_cast<char>(t.entries[bytes[k]]);
 }
 
 template <bool kTwo>
-inline void Sse2Step(const CFillTable& t, const CFillTable* second, const __m128i s[4], char* out, char* out2) {
+inline void Sse2Step(const CFillTable& t, const CFillTable* second, const __m128i s[4], char* out, char* out2,
+                     unsigned char* bytes) {
   __m128 bits[4];
   Sse2Draws(s, bits);
-  Sse2Chars(t, bits, out);
-  if constexpr (kTwo) Sse2Chars(*second, bits, out2);
+  Sse2Chars(t, bits, out, bytes);
+  if constexpr (kTwo) Sse2Chars(*second, bits, out2, bytes);
 }
 
 template <bool kTwo>
@@ -111,17 +115,21 @@ void Sse2Fill(const CFillTable& t, const CFillTable* second, std::uint32_t state
   const CJump step = Jumps()[16];
   const __m128i mul = _mm_set1_epi32(static_cast<int>(step.mul));
   const __m128i add = _mm_set1_epi32(static_cast<int>(step.add));
+  unsigned char bytes[16];
   std::size_t done = 0;
   for (; done + 16 <= n; done += 16) {
-    Sse2Step<kTwo>(t, second, s, out + done, kTwo ? out2 + done : nullptr);
+    Sse2Step<kTwo>(t, second, s, out + done, kTwo ? out2 + done : nullptr, bytes);
     for (auto& lane : s) lane = _mm_add_epi32(Sse2Mul(lane, mul), add);
   }
   if (done < n) {
     char tail[16], tail2[16];
-    Sse2Step<kTwo>(t, second, s, tail, tail2);
+    Sse2Step<kTwo>(t, second, s, tail, tail2, bytes);
     std::memcpy(out + done, tail, n - done);
     if constexpr (kTwo) std::memcpy(out2 + done, tail2, n - done);
+    SecureWipe(tail, sizeof tail);
+    SecureWipe(tail2, sizeof tail2);
   }
+  SecureWipe(bytes, sizeof bytes);
 }
 
 void Sse2ForStates(const CFillTable& t, const std::uint32_t* states, std::size_t n, char* out) {
@@ -129,8 +137,11 @@ void Sse2ForStates(const CFillTable& t, const std::uint32_t* states, std::size_t
   __m128i s[4];
   for (int i = 0; i < 4; ++i) s[i] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(&lanes[4 * i]));
   char chars[16];
-  Sse2Step<false>(t, nullptr, s, chars, nullptr);
+  unsigned char bytes[16];
+  Sse2Step<false>(t, nullptr, s, chars, nullptr, bytes);
   std::memcpy(out, chars, n);
+  SecureWipe(chars, sizeof chars);
+  SecureWipe(bytes, sizeof bytes);
 }
 
 // --- AVX2: 32 draws a step; lookup by pshufb over 16-entry chunks.
@@ -195,6 +206,8 @@ KM_AVX2 void Avx2Fill(const CFillTable& t, const CFillTable* second, std::uint32
     Avx2Step<kChunks, kTwo>(t, second, s, tail, tail2);
     std::memcpy(out + done, tail, n - done);
     if constexpr (kTwo) std::memcpy(out2 + done, tail2, n - done);
+    SecureWipe(tail, sizeof tail);
+    SecureWipe(tail2, sizeof tail2);
   }
 }
 
@@ -206,6 +219,7 @@ KM_AVX2 void Avx2ForStates(const CFillTable& t, const std::uint32_t* states, std
   char chars[32];
   Avx2Step<kChunks, false>(t, nullptr, s, chars, nullptr);
   std::memcpy(out, chars, n);
+  SecureWipe(chars, sizeof chars);
 }
 
 // Both of the above for every chunk count, 1 to 16.
@@ -273,6 +287,8 @@ KM_AVX512 void Avx512Fill(const CFillTable& t, const CFillTable* second, std::ui
     Avx512Step<kTwo>(t, second, s, tail, tail2);
     std::memcpy(out + done, tail, n - done);
     if constexpr (kTwo) std::memcpy(out2 + done, tail2, n - done);
+    SecureWipe(tail, sizeof tail);
+    SecureWipe(tail2, sizeof tail2);
   }
 }
 
@@ -283,6 +299,7 @@ KM_AVX512 void Avx512ForStates(const CFillTable& t, const std::uint32_t* states,
   char chars[64];
   Avx512Step<false>(t, nullptr, s, chars, nullptr);
   std::memcpy(out, chars, n);
+  SecureWipe(chars, sizeof chars);
 }
 
 // One or two tables' characters for the next n draws on the active path.
@@ -290,6 +307,17 @@ template <bool kTwo>
 void Fill(const CFillTable& table, const CFillTable* second, std::uint32_t& state, char* out, char* out2,
           std::size_t n) {
   if (n == 0) return;
+  if (!table.exact || (kTwo && !second->exact)) {
+    CRandomSource one;
+    one.Seed(state);
+    for (std::size_t k = 0; k < n; ++k) {
+      const std::uint32_t r = one.Next();
+      out[k] = static_cast<char>(table.entries[CRandomSource::Scale(r, table.length)]);
+      if constexpr (kTwo) out2[k] = static_cast<char>(second->entries[CRandomSource::Scale(r, second->length)]);
+    }
+    state = one.State();
+    return;
+  }
   switch (ActiveFillPath()) {
     case FillPath::Avx512:
       Avx512Fill<kTwo>(table, second, state, out, out2, n);
@@ -337,8 +365,7 @@ FillPath LimitFillPath(FillPath limit) {
   return ActiveFillPath();
 }
 
-CFillTable::CFillTable(std::string_view pool) {
-  const auto length = static_cast<std::uint32_t>(pool.size());
+CFillTable::CFillTable(std::string_view pool) : length(static_cast<std::uint32_t>(pool.size())) {
   std::memcpy(entries, pool.data(), length);
   entries[length] = entries[length - 1];
   chunkCount = static_cast<int>(length / 16 + 1);

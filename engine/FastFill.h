@@ -40,8 +40,9 @@ struct CFillTable {
   // REQUIRES: 1 <= pool.size() <= kMaxPool.
   explicit CFillTable(std::string_view pool);
 
+  std::uint32_t length = 0;
   // False in the unexpected case that no single-precision factor scales every draw
-  // exactly for this pool length; the caller then draws one at a time.
+  // exactly for this pool length; FillChars then draws one at a time.
   bool exact = false;
   // (float)(state & 0x7FFF0000) * scale, truncated, is r * L / 32767 for every r; that
   // is L only for r = 32,767, where Pick caps it to L - 1.

@@ -1,13 +1,14 @@
-// Random and Masked passwords, drawn in the fixed order that makes a seed reproducible:
-// password after password; within one, the length draw first, then each marker or
-// position from first to last.
+// The one run of the engine: pool, line layouts, draws made ahead, the list, the file
+// through the writer thread, progress and cancel. Its random draws come from one of two
+// sources: the 15-bit generator, in the fixed order that makes a seed reproducible
+// (password after password; within one, the length draw first, then each marker or
+// position from first to last), or the secure stream. What differs between the two stays
+// inside the source classes below.
 #include "engine/PasswordGenerator.h"
 
 #include <algorithm>
 #include <array>
 #include <cstring>
-#include <functional>
-#include <memory>
 #include <new>
 #include <optional>
 #include <string>
@@ -18,44 +19,113 @@
 #include "engine/CharacterPool.h"
 #include "engine/FastFill.h"
 #include "engine/PasswordFiles.h"
+#include "engine/SecureRandom.h"
 #include "engine/Wipe.h"
 
 namespace {
 
-// Draws made ahead for short lines in one vector fill; longer Random passwords are
-// filled in place, one fill each.
+// Draws made ahead for short lines in one fill; longer Random passwords are filled in
+// place, one fill each.
 constexpr std::size_t kStaged = 4096;
 constexpr std::size_t kLongLine = 256;
-// Variable-length lines up to this length are made from staged draws: the distance from
-// one line's length draw to the next one's, N + 1 at most, then fits a byte.
+// Variable-length lines up to this length are made from staged draws: a length, or the
+// distance from one line's length draw to the next one's (N + 1 at most), fits a byte.
 constexpr std::size_t kStagedVariable = 249;
 
-// Draws made ahead and taken line by line. Only what is taken counts: State() is where
-// the random source stands after the taken draws, whatever was made ahead. A second
-// table, if given, also maps each draw to a byte of its own (for variable-length lines,
-// whose first draw is their length).
-class CDrawStage {
- public:
-  CDrawStage(const CFillTable& table, std::uint32_t state, const CFillTable* second = nullptr)
-      : table_(table), secondTable_(second), base_(state), next_(state) {
-    for (std::size_t k = 1; k < jumps_.size(); ++k) jumps_[k] = jumps_[k - 1].Then(CJump::Of(1));
-    if (second) seconds_ = CWipedBuffer(kStaged);
-  }
+// --- The sources. Each gives: Table (a pool prepared for it), Fill (n characters of a
+// table), Below (one draw of 0 to n - 1), Mark/Now/After (where it stands, for the 15-bit
+// generator), Start and Settle (the run's beginning and end).
 
-  // Makes sure that at least `need` draws are ready. REQUIRES: need <= kStaged.
+// The 15-bit generator: every draw advances its state, and a run leaves `random` exactly
+// where drawing one by one would. A variable-length line's length draw is one draw of the
+// same stream as its characters, so lengths and characters are made side by side by two
+// tables over the same draws.
+class CExactSource {
+ public:
+  using Table = CFillTable;
+  using Mark = std::uint32_t;  // the generator's state
+  static constexpr bool kLengthsInStream = true;
+
+  explicit CExactSource(CRandomSource& random) : random_(random), state_(random.State()) {}
+
+  bool Start() { return true; }
+  // The state after every draw made so far, and `draws` draws after `from`.
+  Mark Now() const { return state_; }
+  static Mark After(Mark from, std::size_t draws) { return CJump::Of(draws).Apply(from); }
+  void Fill(const Table& table, char* out, std::size_t n) { FillChars(table, state_, out, n); }
+  void Fill(const Table& table, const Table& second, char* out, char* out2, std::size_t n) {
+    FillChars(table, second, state_, out, out2, n);
+  }
+  std::uint32_t Below(std::uint32_t n) {
+    CRandomSource one;
+    one.Seed(state_);
+    const std::uint32_t value = one.Pick(n);
+    state_ = one.State();
+    return value;
+  }
+  // Leaves the caller's generator at `mark`: after the passwords that count.
+  void Settle(Mark mark) { random_.Seed(mark); }
+
+ private:
+  CRandomSource& random_;
+  std::uint32_t state_;
+};
+
+// The secure stream: nothing to keep track of, and lengths may come from draws of their
+// own.
+class CSecureSource {
+ public:
+  using Table = CSecureTable;
+  struct Mark {};
+  static constexpr bool kLengthsInStream = false;
+
+  // Draws the key. False when the system's source failed.
+  bool Start() { return random_.Start(); }
+  Mark Now() const { return {}; }
+  static Mark After(Mark, std::size_t) { return {}; }
+  void Fill(const Table& table, char* out, std::size_t n) { random_.Fill(table, out, n); }
+  std::uint32_t Below(std::uint32_t n) { return random_.Below(n); }
+  void Settle(Mark) {}
+
+ private:
+  CSecureRandom random_;
+};
+
+// Draws made ahead and taken as lines need them; only what is taken counts: Now() is where
+// the source stands after the taken draws. A second table, if given, also maps each draw
+// to a byte of its own (the 15-bit source's variable lengths).
+template <class Source>
+class CStage {
+ public:
+  using Table = typename Source::Table;
+  // `capacity` is the most that Ensure may ask for.
+  CStage(Source& source, const Table& table, std::size_t capacity, const Table* second = nullptr)
+      : source_(source),
+        table_(table),
+        second_(second),
+        capacity_(capacity),
+        base_(source.Now()),
+        chars_(capacity + 32),
+        seconds_(second ? capacity + 32 : 0) {}
+
+  // Makes sure that at least `need` draws are ready. REQUIRES: need <= capacity.
   void Ensure(std::size_t need) {
     if (Available() >= need) return;
     const std::size_t keep = Available();
-    base_ = State();
+    passed_ += cursor_;
     std::memmove(chars_.Data(), Chars(), keep);
-    if (secondTable_) {
-      std::memmove(seconds_.Data(), seconds_.Data() + cursor_, keep);
-      FillChars(table_, *secondTable_, next_, chars_.Data() + keep, seconds_.Data() + keep, kStaged - keep);
+    if constexpr (Source::kLengthsInStream) {
+      if (second_) {
+        std::memmove(seconds_.Data(), seconds_.Data() + cursor_, keep);
+        source_.Fill(table_, *second_, chars_.Data() + keep, seconds_.Data() + keep, capacity_ - keep);
+      } else {
+        source_.Fill(table_, chars_.Data() + keep, capacity_ - keep);
+      }
     } else {
-      FillChars(table_, next_, chars_.Data() + keep, kStaged - keep);
+      source_.Fill(table_, chars_.Data() + keep, capacity_ - keep);
     }
     cursor_ = 0;
-    filled_ = kStaged;
+    filled_ = capacity_;
   }
   std::size_t Available() const { return filled_ - cursor_; }
   // The ready draws' characters, followed by 32 readable bytes.
@@ -63,25 +133,26 @@ class CDrawStage {
   // The ready draws mapped by the second table.
   const unsigned char* Seconds() const { return reinterpret_cast<const unsigned char*>(seconds_.Data()) + cursor_; }
   void Take(std::size_t n) { cursor_ += n; }
-  std::uint32_t State() const { return jumps_[cursor_].Apply(base_); }
+  typename Source::Mark Now() const { return Source::After(base_, passed_ + cursor_); }
 
  private:
-  const CFillTable& table_;
-  const CFillTable* secondTable_;
-  std::uint32_t base_;  // the state before chars_[0]
-  std::uint32_t next_;  // the state after the last draw made
+  Source& source_;
+  const Table& table_;
+  const Table* second_;
+  std::size_t capacity_;
+  typename Source::Mark base_;  // where the source stood when the stage began
+  std::uint64_t passed_ = 0;    // draws from there to chars_[0]: the jump is made only when asked
   std::size_t filled_ = 0;
   std::size_t cursor_ = 0;
-  std::vector<CJump> jumps_ = std::vector<CJump>(kStaged + 1);
-  CWipedBuffer chars_ = CWipedBuffer(kStaged + 32);
+  CWipedBuffer chars_;
   CWipedBuffer seconds_;
 };
 
-// Variable-length lines from staged draws: steps[p] is the distance from the length draw
-// at p to the next one, and the line is the steps[p] - 1 characters chars[p + 1] on.
-// Where each line starts depends on every line before it, so one walk from line to line
-// is bound by reading one step after another. Two walks run at once where they can: one
-// from the first line, one from a guess half-way into a side buffer; once the first
+// Variable-length lines from staged draws of one stream: steps[p] is the distance from the
+// length draw at p to the next one, and the line is the steps[p] - 1 characters chars[p +
+// 1] on. Where each line starts depends on every line before it, so one walk from line to
+// line is bound by reading one step after another. Two walks run at once where they can:
+// one from the first line, one from a guess half-way into a side buffer; once the first
 // lands on a line start the second found, the rest of the second's lines are right.
 class CVariableLines {
  public:
@@ -137,193 +208,244 @@ class CVariableLines {
   std::vector<std::size_t> offsets_ = std::vector<std::size_t>(kStaged / 6 + 3);  // and the end
 };
 
-// Where a file run goes, and whether the file was created: from then on, a failure is
-// no longer one of not being able to start.
-struct FileTarget {
-  const std::filesystem::path& path;
-  bool created = false;
-};
-
-// Creates the file and fills it with `count` lines from `make` through the pipeline.
-// `now` tells where the random source stands after the lines made so far; `state` ends
-// where it stands after the blocks that count (every block, or up to the one whose write
-// failed), just as when each block was made only after the one before had been written.
-GenerateResult MakeToFile(FileTarget& target, std::int64_t count, std::uint32_t& state, const BlockMaker& make,
-                          const std::function<std::uint32_t()>& now) {
-  // The maker is never more than kBlocks blocks ahead of a failed write.
-  std::array<std::uint32_t, CBlockPipeline::kBlocks> after{};
-  std::uint64_t made = 0;
-  const BlockMaker counted = [&](char* out, std::size_t size, std::int64_t& left) {
-    const std::size_t bytes = make(out, size, left);
-    after[made++ % after.size()] = now();
-    return bytes;
-  };
-  CBlockPipeline pipeline;
-  if (!pipeline.Create(target.path)) return GenerateResult::CannotCreate;
-  target.created = true;
-  const auto outcome = pipeline.Run(count, counted);
-  if (outcome.blocks > 0) state = after[(outcome.blocks - 1) % after.size()];
-  return outcome.written ? GenerateResult::Completed : GenerateResult::WriteFailed;
-}
-
-// The file run made in place and many draws at once, byte for byte the lines that the
-// one-at-a-time loop makes, leaving `random` where that loop would. Empty when this run
-// is not suited (the caller then uses that loop). Everything it needs is allocated before
-// the file is created.
-std::optional<GenerateResult> WriteLinesFast(const CGenerationSettings& s, const CCharacterPool& pool,
-                                             std::size_t nominal, std::int64_t count, FileTarget& target,
-                                             CRandomSource& random) {
-  std::uint32_t state = random.State();
-  if (count == 0) return MakeToFile(target, 0, state, nullptr, nullptr);
-  if (nominal + 2 > CPasswordListFile::kBlockSize) return std::nullopt;
-  const bool masked = s.mode == GenerationMode::Masked;
-  const bool variable = !masked && s.variableLength && nominal >= 6;
-  const std::size_t maxLine = nominal + 2;
-  std::unique_ptr<CFillTable> table;
-  if (pool.Length() > 0) {
-    table = std::make_unique<CFillTable>(pool.View());
-    if (!table->exact) return std::nullopt;
-  }
-  GenerateResult result;
-  const auto stateNow = [&] { return state; };
-
-  if (!variable && (masked || nominal <= kLongLine)) {
-    // Every line alike: the mask (or N drawn places) and CR LF.
-    std::string line = masked ? s.mask + "\r\n" : std::string(nominal, ' ') + "\r\n";
-    std::vector<bool> isDraw(line.size(), !masked);
-    isDraw[nominal] = isDraw[nominal + 1] = false;
-    if (masked && !s.symbolMask.empty())
-      for (std::size_t p = 0; p < nominal; ++p) isDraw[p] = line[p] == s.symbolMask[0];
-    const CLineLayout layout(line, isDraw);
-    const std::size_t draws = layout.Draws();
-    if (draws > kStaged) return std::nullopt;  // a mask longer than the window allows
-    std::optional<CDrawStage> stage;
-    if (draws > 0) stage.emplace(*table, state);
-    CDrawStage* drawn = stage ? &*stage : nullptr;
-    const auto make = [&](char* out, std::size_t size, std::int64_t& left) {
-      return AssembleLines(layout, drawn, out, size, left);
-    };
-    result = MakeToFile(target, count, state, make, [&] { return stage ? stage->State() : state; });
-  } else if (!variable) {
-    // Long passwords: filled in place.
-    const auto make = [&](char* out, std::size_t size, std::int64_t& left) {
-      std::size_t used = 0;
-      for (; left > 0 && size - used >= maxLine; --left, used += maxLine) {
-        FillChars(*table, state, out + used, nominal);
-        EndLine(out + used + nominal);
-      }
-      return used;
-    };
-    result = MakeToFile(target, count, state, make, stateNow);
-  } else {
-    // Variable length: each line's first draw is its length, the next ones its characters.
-    const auto lengths = static_cast<std::uint32_t>(nominal - 4);
-    std::optional<CFillTable> stepTable;
-    std::optional<CDrawStage> stage;
-    if (nominal <= kStagedVariable) {
-      // Pick(N - 4) = k gives a line of 5 + k characters: the next line's length draw
-      // comes 6 + k draws after this one.
-      std::string steps(lengths, '\0');
-      for (std::uint32_t k = 0; k < lengths; ++k) steps[k] = static_cast<char>(6 + k);
-      stepTable.emplace(steps);
-      if (!stepTable->exact) return std::nullopt;
-      stage.emplace(*table, state, &*stepTable);
-    }
-    CVariableLines lines;
-    const auto make = [&](char* out, std::size_t size, std::int64_t& left) {
-      char* at = out;
-      char* const last = out + size - maxLine;  // the last place where any line fits
-      if (stage) {
-        while (left > 0 && at <= last) {
-          stage->Ensure(nominal + 1);
-          const std::size_t ready = stage->Available() - nominal;  // whole lines from below here
-          const std::size_t p = lines.Make(stage->Seconds(), stage->Chars(), ready, at, last, left);
-          stage->Take(p);
-        }
-      } else {
-        for (; left > 0 && at <= last; --left) {
-          CRandomSource one;
-          one.Seed(state);
-          const std::size_t length = 5 + one.Pick(lengths);
-          state = one.State();
-          FillChars(*table, state, at, length);
-          EndLine(at + length);
-          at += length + 2;
-        }
-      }
-      return static_cast<std::size_t>(at - out);
-    };
-    result = MakeToFile(target, count, state, make, [&] { return stage ? stage->State() : state; });
-  }
-  random.Seed(state);
-  return result;
-}
-
-bool NeedsRandomCharacter(const CGenerationSettings& s, std::int64_t count, std::size_t nominal) {
-  if (count <= 0 || nominal == 0) return false;
-  if (s.mode != GenerationMode::Masked) return true;
-  return !s.symbolMask.empty() && s.mask.find(s.symbolMask[0]) != std::string::npos;
-}
-
-// The next password of a run, one draw after another, into out[0, nominal); returns its
-// length.
-std::size_t NextPassword(const CGenerationSettings& s, const CCharacterPool& pool, std::size_t nominal,
-                         CRandomSource& random, char* out) {
-  const auto poolLength = static_cast<std::uint32_t>(pool.Length());
-  if (s.mode == GenerationMode::Masked) {
-    const bool hasMarker = !s.symbolMask.empty();
-    for (std::size_t p = 0; p < nominal; ++p) {
-      const char c = s.mask[p];
-      out[p] = hasMarker && c == s.symbolMask[0] ? static_cast<char>(pool.At(random.Pick(poolLength))) : c;
-    }
-    return nominal;
-  }
-  std::size_t length = nominal;
-  if (s.variableLength && nominal >= 6) length = 5 + random.Pick(static_cast<std::uint32_t>(nominal - 4));
-  for (std::size_t p = 0; p < length; ++p) out[p] = static_cast<char>(pool.At(random.Pick(poolLength)));
-  return length;
-}
-
 std::size_t NominalLength(const CGenerationSettings& s) {
   return s.mode == GenerationMode::Masked ? s.mask.size() : static_cast<std::size_t>(std::max(s.length, 0));
 }
 
-GenerateResult GenerateList(const CGenerationSettings& settings, PasswordRows& rows, std::int64_t count,
-                            CRandomSource& random) {
-  const CCharacterPool pool = CCharacterPool::Build(settings);
-  const std::size_t nominal = NominalLength(settings);
-  count = std::min<std::int64_t>(count, PasswordSink::kMaxListRows);
-  if (pool.Length() == 0 && NeedsRandomCharacter(settings, count, nominal)) return GenerateResult::EmptyPool;
-  CWipedBuffer password(nominal + 1);
-  for (std::int64_t i = 0; i < count; ++i) {
-    const std::size_t length = NextPassword(settings, pool, nominal, random, password.Data());
-    rows.AddRow(static_cast<int>(i), std::to_string(i), std::string_view(password.Data(), length));
-  }
-  return GenerateResult::Completed;
+// True when a password of these settings takes a character from the pool: a run of them
+// with an empty pool is refused before anything is drawn or touched.
+bool NeedsDraws(const CGenerationSettings& s) {
+  if (NominalLength(s) == 0) return false;
+  if (s.mode != GenerationMode::Masked) return true;
+  return !s.symbolMask.empty() && s.mask.find(s.symbolMask[0]) != std::string::npos;
 }
 
-GenerateResult GenerateFile(const CGenerationSettings& settings, FileTarget& target, std::int64_t count,
-                            CRandomSource& random) {
-  const CCharacterPool pool = CCharacterPool::Build(settings);
-  const std::size_t nominal = NominalLength(settings);
-  if (pool.Length() == 0 && NeedsRandomCharacter(settings, count, nominal)) return GenerateResult::EmptyPool;
-  if (const auto result = WriteLinesFast(settings, pool, nominal, count, target, random)) return *result;
+// The lines of a run from one source: every line alike (a layout), long Random lines
+// filled in place, or variable lengths.
+template <class Source>
+class CLines {
+ public:
+  using Table = typename Source::Table;
 
-  CWipedBuffer password(nominal + 1);
-  CPasswordListFile file;
-  if (!file.Create(target.path)) return GenerateResult::CannotCreate;
-  target.created = true;
-  for (std::int64_t i = 0; i < count; ++i) {
-    const std::size_t length = NextPassword(settings, pool, nominal, random, password.Data());
-    if (!file.WriteLine(password.Data(), length)) {
-      file.Close();
-      return GenerateResult::WriteFailed;
+  // `pool` may be empty only when no line draws (NeedsDraws). Everything a run needs is
+  // allocated here.
+  CLines(const CGenerationSettings& s, const CCharacterPool& pool, Source& source)
+      : source_(source), nominal_(NominalLength(s)) {
+    const bool masked = s.mode == GenerationMode::Masked;
+    variable_ = !masked && s.variableLength && nominal_ >= 6;
+    if (pool.Length() > 0) table_.emplace(pool.View());
+    const std::size_t capacity = std::max(kStaged, 2 * MaxLine());
+    if (variable_) {
+      if (nominal_ > kStagedVariable || !table_) return;
+      std::string lengths;
+      if constexpr (Source::kLengthsInStream) {
+        // Below(N - 4) = k gives a line of 5 + k characters: the next line's length draw
+        // comes 6 + k draws after this one.
+        for (std::size_t k = 0; k + 4 < nominal_; ++k) lengths += static_cast<char>(6 + k);
+        lengthTable_.emplace(lengths);
+        chars_.emplace(source_, *table_, kStaged, &*lengthTable_);
+        walk_.emplace();
+      } else {
+        for (std::size_t k = 5; k <= nominal_; ++k) lengths += static_cast<char>(k);
+        lengthTable_.emplace(lengths);
+        lengths_.emplace(source_, *lengthTable_, kStaged);
+        chars_.emplace(source_, *table_, capacity);
+      }
+    } else if (masked || nominal_ <= kLongLine) {
+      const std::string line = (masked ? s.mask : std::string(nominal_, ' ')) + "\r\n";
+      std::vector<bool> isDraw(line.size(), false);
+      for (std::size_t p = 0; p < nominal_; ++p)
+        isDraw[p] = !masked || (!s.symbolMask.empty() && line[p] == s.symbolMask[0]);
+      layout_.emplace(line, isDraw);
+      if (layout_->Draws() > 0 && table_) chars_.emplace(source_, *table_, capacity);
     }
   }
-  return file.Close() ? GenerateResult::Completed : GenerateResult::WriteFailed;
+
+  // The longest line, CR LF included.
+  std::size_t MaxLine() const { return nominal_ + 2; }
+
+  // Makes whole lines (password and CR LF) into out while `left` lasts and the next line
+  // surely fits in `size` bytes, counting `left` down; returns the bytes made. May write
+  // up to CPasswordListFile::kRoomSlack bytes past them. REQUIRES: size >= MaxLine().
+  std::size_t Make(char* out, std::size_t size, std::int64_t& left) {
+    if (variable_) return MakeVariable(out, size, left);
+    if (layout_) return AssembleLines(*layout_, chars_ ? &*chars_ : nullptr, out, size, left);
+    std::size_t used = 0;  // long Random lines, filled in place
+    for (const std::size_t width = MaxLine(); left > 0 && size - used >= width; --left, used += width) {
+      source_.Fill(*table_, out + used, nominal_);
+      EndLine(out + used + nominal_);
+    }
+    return used;
+  }
+
+  // Where the source stands after the lines made so far.
+  typename Source::Mark Now() const { return chars_ ? chars_->Now() : source_.Now(); }
+
+ private:
+  std::size_t MakeVariable(char* out, std::size_t size, std::int64_t& left) {
+    char* at = out;
+    char* const last = out + size - MaxLine();  // the last place where any line fits
+    const auto lengths = static_cast<std::uint32_t>(nominal_ - 4);
+    if (!chars_) {  // long lines: the length drawn, then the characters in place
+      for (; left > 0 && at <= last; --left) {
+        const std::size_t length = 5 + source_.Below(lengths);
+        source_.Fill(*table_, at, length);
+        EndLine(at + length);
+        at += length + 2;
+      }
+    } else if constexpr (Source::kLengthsInStream) {
+      while (left > 0 && at <= last) {
+        chars_->Ensure(nominal_ + 1);
+        const std::size_t ready = chars_->Available() - nominal_;  // whole lines from below here
+        chars_->Take(walk_->Make(chars_->Seconds(), chars_->Chars(), ready, at, last, left));
+      }
+    } else {
+      while (left > 0 && at <= last) {
+        lengths_->Ensure(1);
+        chars_->Ensure(nominal_);
+        // Lines that surely fit, with their lengths and characters ready.
+        auto lines = std::min<std::int64_t>({left, (last - at) / static_cast<std::ptrdiff_t>(MaxLine()) + 1,
+                                             static_cast<std::int64_t>(lengths_->Available()),
+                                             static_cast<std::int64_t>(chars_->Available() / nominal_)});
+        const auto* length = reinterpret_cast<const unsigned char*>(lengths_->Chars());
+        const char* chars = chars_->Chars();
+        lengths_->Take(static_cast<std::size_t>(lines));
+        left -= lines;
+        for (; lines > 0; --lines) {
+          const std::size_t n = *length++;
+          // Up to 15 bytes past the line, which the next line overwrites.
+          CopyShort(at, chars, n);
+          EndLine(at + n);
+          at += n + 2;
+          chars += n;
+        }
+        chars_->Take(static_cast<std::size_t>(chars - chars_->Chars()));
+      }
+    }
+    return static_cast<std::size_t>(at - out);
+  }
+
+  Source& source_;
+  std::size_t nominal_;
+  bool variable_ = false;
+  std::optional<Table> table_;        // the pool, when it has characters
+  std::optional<Table> lengthTable_;  // staged variable lengths, or steps from one length draw to the next
+  std::optional<CLineLayout> layout_;
+  std::optional<CStage<Source>> chars_, lengths_;
+  std::optional<CVariableLines> walk_;
+};
+
+// Thrown out of the block maker of a cancelled file run: the pipeline then drops what is
+// queued and the file layer leaves the target as it was.
+struct RunCancelled {};
+
+bool StopAsked(CRunControl* control, std::int64_t made) { return control && control->Report(made); }
+
+// One line at a time: the list's rows, or lines too long for a block of the file.
+template <class Source>
+GenerateResult LineByLine(CLines<Source>& lines, Source& source, const PasswordSink& sink, std::int64_t count,
+                          CRunControl* control, bool& created) {
+  const std::size_t width = lines.MaxLine();
+  CWipedBuffer line(width + CPasswordListFile::kRoomSlack);
+  const bool toFile = sink.kind == PasswordSink::Kind::File;
+  CPasswordListFile file;
+  if (toFile) {
+    if (!file.Create(sink.path)) return GenerateResult::CannotCreate;
+    created = true;
+  }
+  GenerateResult result = GenerateResult::Completed;
+  std::int64_t made = 0;
+  for (; made < count; ++made) {
+    if (StopAsked(control, made)) {
+      result = GenerateResult::Cancelled;
+      break;
+    }
+    std::int64_t one = 1;
+    const std::size_t length = lines.Make(line.Data(), width, one) - 2;
+    if (!toFile) {
+      sink.rows->AddRow(static_cast<int>(made), std::to_string(made), std::string_view(line.Data(), length));
+    } else if (!file.WriteLine(line.Data(), length)) {
+      result = GenerateResult::WriteFailed;
+      ++made;
+      break;
+    }
+  }
+  source.Settle(lines.Now());
+  if (control) control->Report(made);
+  if (toFile && result == GenerateResult::Completed && !file.Close()) result = GenerateResult::WriteFailed;
+  return result;
+}
+
+// Lines are made into one block while the writer thread writes the ones before. The source
+// is settled where it stands after the blocks that count (every block, or up to the one
+// whose write failed, or the last one made before a cancel), just as when each block was
+// made only after the one before had been written.
+template <class Source>
+GenerateResult ThroughPipeline(CLines<Source>& lines, Source& source, const std::filesystem::path& path,
+                               std::int64_t count, CRunControl* control, bool& created) {
+  // The maker is never more than kBlocks blocks ahead of a failed write.
+  std::array<typename Source::Mark, CBlockPipeline::kBlocks> after{};
+  std::uint64_t blocks = 0;
+  std::int64_t made = 0;
+  const BlockMaker make = [&](char* out, std::size_t size, std::int64_t& left) {
+    if (StopAsked(control, made)) throw RunCancelled{};
+    const std::int64_t before = left;
+    const std::size_t bytes = lines.Make(out, size, left);
+    made += before - left;
+    after[blocks++ % after.size()] = lines.Now();
+    return bytes;
+  };
+  CBlockPipeline pipeline;
+  if (control && control->Cancelled()) return GenerateResult::Cancelled;
+  if (!pipeline.Create(path)) return GenerateResult::CannotCreate;
+  created = true;
+  try {
+    const auto outcome = pipeline.Run(count, make);
+    if (outcome.blocks > 0) source.Settle(after[(outcome.blocks - 1) % after.size()]);
+    if (control) control->Report(made);
+    return outcome.written ? GenerateResult::Completed : GenerateResult::WriteFailed;
+  } catch (const RunCancelled&) {
+    if (blocks > 0) source.Settle(after[(blocks - 1) % after.size()]);
+    return GenerateResult::Cancelled;
+  }
+}
+
+template <class Source>
+GenerateResult RunFrom(Source& source, const CGenerationSettings& settings, const PasswordSink& sink,
+                       std::int64_t count, CRunControl* control, bool& created) {
+  const CCharacterPool pool = CCharacterPool::Build(settings);
+  if (sink.kind == PasswordSink::Kind::List) count = std::min<std::int64_t>(count, PasswordSink::kMaxListRows);
+  if (count > 0 && pool.Length() == 0 && NeedsDraws(settings)) return GenerateResult::EmptyPool;
+  // The secure key comes before the file: a failed source leaves any existing file untouched.
+  if (!source.Start()) return GenerateResult::RandomFailed;
+  CLines<Source> lines(settings, pool, source);
+  if (sink.kind == PasswordSink::Kind::List || lines.MaxLine() > CPasswordListFile::kBlockSize)
+    return LineByLine(lines, source, sink, count, control, created);
+  return ThroughPipeline(lines, source, sink.path, count, control, created);
 }
 
 }  // namespace
+
+GenerateResult CPasswordGenerator::Run(const CGenerationSettings& settings, const PasswordSink& sink,
+                                       const RunOptions& options) {
+  const std::int64_t count = options.count >= 0 ? options.count : std::max(settings.count, 0);
+  // A run that cannot get its memory or its writer thread fails before the file is
+  // created, and the user's old file stays as it was; a list run says so as such.
+  bool created = false;
+  try {
+    if (options.secure) {
+      CSecureSource source;
+      return RunFrom(source, settings, sink, count, options.control, created);
+    }
+    CExactSource source(options.random ? *options.random : theRandom);
+    return RunFrom(source, settings, sink, count, options.control, created);
+  } catch (const std::bad_alloc&) {
+    if (created) throw;
+  } catch (const std::system_error&) {
+    if (created) throw;
+  }
+  return sink.kind == PasswordSink::Kind::List ? GenerateResult::OutOfMemory : GenerateResult::CannotCreate;
+}
 
 GenerateResult CPasswordGenerator::Generate(const CGenerationSettings& settings, const PasswordSink& sink,
                                             CRandomSource& random) {
@@ -332,24 +454,14 @@ GenerateResult CPasswordGenerator::Generate(const CGenerationSettings& settings,
 
 GenerateResult CPasswordGenerator::Generate(const CGenerationSettings& settings, const PasswordSink& sink,
                                             CRandomSource& random, std::int64_t count) {
-  count = std::max<std::int64_t>(count, 0);
-  if (sink.kind == PasswordSink::Kind::List) return GenerateList(settings, *sink.rows, count, random);
-  // A run that cannot get its memory or its writer thread fails before the file is
-  // created, and the user's old file stays as it was.
-  FileTarget target{sink.path};
-  try {
-    return GenerateFile(settings, target, count, random);
-  } catch (const std::bad_alloc&) {
-    if (target.created) throw;
-  } catch (const std::system_error&) {
-    if (target.created) throw;
-  }
-  return GenerateResult::CannotCreate;
+  return Run(settings, sink, {false, &random, std::max<std::int64_t>(count, 0), nullptr});
 }
 
-GenerateResult CPasswordGenerator::Run(const CGenerationSettings& settings, const PasswordSink& sink,
-                                       const RunOptions& options) {
-  const std::int64_t count = options.count >= 0 ? options.count : std::max(settings.count, 0);
-  if (options.secure) return GenerateSecure(settings, sink, count);
-  return Generate(settings, sink, options.random ? *options.random : theRandom, count);
+GenerateResult CPasswordGenerator::GenerateSecure(const CGenerationSettings& settings, const PasswordSink& sink) {
+  return Run(settings, sink, {true, nullptr, -1, nullptr});
+}
+
+GenerateResult CPasswordGenerator::GenerateSecure(const CGenerationSettings& settings, const PasswordSink& sink,
+                                                  std::int64_t count) {
+  return Run(settings, sink, {true, nullptr, std::max<std::int64_t>(count, 0), nullptr});
 }

@@ -90,7 +90,7 @@ class CPasswordGenerator {
   // The same run with every random decision drawn from the system's secure source (through
   // a ChaCha20 stream keyed for this run alone); never reads or advances any
   // CRandomSource. Refuses an empty pool as Generate does, then draws the key before any
-  // file is touched. Defined in SecureLines.cpp.
+  // file is touched.
   static GenerateResult GenerateSecure(const CGenerationSettings& settings, const PasswordSink& sink);
   // The same with `count` in place of settings.count (the benchmark).
   static GenerateResult GenerateSecure(const CGenerationSettings& settings, const PasswordSink& sink,

@@ -27,6 +27,17 @@ SystemRandomFunction theSource = nullptr;
 // 16-bit words per chunk on each path.
 std::size_t ChunkWords(FillPath path) { return path == FillPath::Avx512 ? 32 : path == FillPath::Avx2 ? 16 : 8; }
 
+// The scalar mapping of one word: its digits to lane[0], lane[stride], ...; false when the
+// word is rejected (its characters are then to be made again from a fresh word).
+inline bool ScalarWord(const CSecureTable& t, std::uint32_t x, char* lane, std::size_t stride) {
+  for (std::uint32_t j = 0; j < t.digits; ++j) {
+    x *= t.length;
+    lane[j * stride] = static_cast<char>(t.entries[x >> 16]);
+    x &= 0xFFFF;
+  }
+  return x >= t.threshold;
+}
+
 // Lanes whose words are rejected, from a byte mask of 16-bit comparisons (two bits a lane).
 std::uint32_t LanesOf(std::uint32_t byteMask, std::size_t lanes) {
   std::uint32_t mask = 0;
@@ -34,9 +45,12 @@ std::uint32_t LanesOf(std::uint32_t byteMask, std::size_t lanes) {
   return mask;
 }
 
-// SSE2 and AVX2: the vectors make the digits; the table is read one byte at a time.
-std::uint32_t Sse2Chunk(const CSecureTable& t, const std::uint16_t* words, char* out) {
-  std::uint16_t digits[16 * 8];
+// Room for one chunk's digits on the SSE2 and AVX2 paths: 16 words of up to 16 digits.
+constexpr std::size_t kDigitRoom = 16 * 16;
+
+// SSE2 and AVX2: the vectors make the digits into `digits` (kDigitRoom entries, which the
+// caller wipes when done); the table is read one byte at a time.
+std::uint32_t Sse2Chunk(const CSecureTable& t, const std::uint16_t* words, char* out, std::uint16_t* digits) {
   __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(words));
   const __m128i n = _mm_set1_epi16(static_cast<short>(t.length));
   for (std::uint32_t j = 0; j < t.digits; ++j) {
@@ -50,8 +64,7 @@ std::uint32_t Sse2Chunk(const CSecureTable& t, const std::uint16_t* words, char*
   return LanesOf(static_cast<std::uint32_t>(_mm_movemask_epi8(below)), 8);
 }
 
-KM_AVX2 std::uint32_t Avx2Chunk(const CSecureTable& t, const std::uint16_t* words, char* out) {
-  std::uint16_t digits[16 * 16];
+KM_AVX2 std::uint32_t Avx2Chunk(const CSecureTable& t, const std::uint16_t* words, char* out, std::uint16_t* digits) {
   __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(words));
   const __m256i n = _mm256_set1_epi16(static_cast<short>(t.length));
   for (std::uint32_t j = 0; j < t.digits; ++j) {
@@ -149,8 +162,7 @@ bool CSecureRandom::Start() {
 
 void CSecureRandom::Refill() {
   const std::size_t group = 32 * CChaCha20::Lanes(path_);  // 16-bit words
-  for (std::size_t at = 0; at < kBufferWords; at += group)
-    cipher_->KeystreamGroup(path_, reinterpret_cast<std::uint32_t*>(buffer_ + at));
+  cipher_->KeystreamGroup(path_, reinterpret_cast<std::uint32_t*>(buffer_), kBufferWords / group);
   next_ = 0;
 }
 
@@ -183,22 +195,17 @@ std::size_t CSecureRandom::Chunks(const CSecureTable& t, std::size_t chunks, cha
   if (path_ == FillPath::Avx512) {
     Avx512Chunks(t, words, chunks, out, masks);
   } else {
+    std::uint16_t digits[kDigitRoom];
     for (std::size_t c = 0; c < chunks; ++c)
-      masks[c] = (path_ == FillPath::Avx2 ? Avx2Chunk : Sse2Chunk)(t, words + lanes * c, out + width * c);
+      masks[c] = (path_ == FillPath::Avx2 ? Avx2Chunk : Sse2Chunk)(t, words + lanes * c, out + width * c, digits);
+    SecureWipe(digits, width * sizeof *digits);  // the part in use
   }
   // Each rejected word's characters are made again from fresh words until one is kept.
   for (std::size_t c = 0; c < chunks; ++c)
     for (std::uint32_t rejected = masks[c]; rejected != 0; rejected &= rejected - 1) {
       char* lane = out + width * c + static_cast<std::size_t>(__builtin_ctz(rejected));
-      std::uint32_t x = 0;
-      do {
-        x = *Take(1);
-        for (std::uint32_t j = 0; j < t.digits; ++j) {
-          x *= t.length;
-          lane[j * lanes] = static_cast<char>(t.entries[x >> 16]);
-          x &= 0xFFFF;
-        }
-      } while (x < t.threshold);
+      while (!ScalarWord(t, *Take(1), lane, lanes)) {
+      }
     }
   return chunks;
 }
@@ -215,6 +222,34 @@ void CSecureRandom::Fill(const CSecureTable& t, char* out, std::size_t n) {
     char tail[32 * 16];
     Chunks(t, 1, tail);
     std::memcpy(out + done, tail, n - done);
-    SecureWipe(tail, sizeof tail);
+    SecureWipe(tail, chunk);
+  }
+}
+
+void MapWordsForTest(MapKernel kernel, const CSecureTable& t, const std::uint16_t* words, std::size_t n, char* out,
+                     bool* rejected) {
+  if (kernel == MapKernel::Scalar) {
+    for (std::size_t i = 0; i < n; ++i) rejected[i] = !ScalarWord(t, words[i], out + i * t.digits, 1);
+    return;
+  }
+  const FillPath path = kernel == MapKernel::Avx512 ? FillPath::Avx512
+                        : kernel == MapKernel::Avx2 ? FillPath::Avx2
+                                                    : FillPath::Sse2;
+  const std::size_t lanes = ChunkWords(path);
+  std::uint16_t chunkWords[32] = {}, digits[kDigitRoom];
+  char chars[32 * 16];
+  for (std::size_t done = 0; done < n; done += lanes) {
+    const std::size_t part = std::min(lanes, n - done);
+    std::memcpy(chunkWords, words + done, part * sizeof *words);
+    std::uint32_t mask = 0;
+    if (path == FillPath::Avx512) {
+      Avx512Chunks(t, chunkWords, 1, chars, &mask);
+    } else {
+      mask = (path == FillPath::Avx2 ? Avx2Chunk : Sse2Chunk)(t, chunkWords, chars, digits);
+    }
+    for (std::size_t i = 0; i < part; ++i) {  // lane i's digit j is chars[j * lanes + i]
+      rejected[done + i] = mask >> i & 1;
+      for (std::uint32_t j = 0; j < t.digits; ++j) out[(done + i) * t.digits + j] = chars[j * lanes + i];
+    }
   }
 }

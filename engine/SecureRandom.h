@@ -17,13 +17,14 @@ using SystemRandomFunction = bool (*)(void* out, std::size_t n);
 // that was in force.
 SystemRandomFunction ReplaceSystemRandom(SystemRandomFunction source);
 
-// A pool of 1 to 255 characters prepared for secure draws. Each 16-bit random word x gives
+// A pool of 1 to 256 characters prepared for secure draws (a character pool holds 255 at
+// most; 256 is the most a byte index reaches, and the tests map it too). Each 16-bit random word x gives
 // `digits` characters at once: with P = L^digits <= 2^16, x * P / 2^16 is uniform on
 // [0, P) once the words whose x * P mod 2^16 falls below 2^16 mod P are rejected
 // (Lemire's method), and its base-L digits come out one multiplication each (x times L:
 // the high half is the next digit, the low half carries on).
 struct CSecureTable {
-  // REQUIRES: 1 <= pool.size() <= 255.
+  // REQUIRES: 1 <= pool.size() <= 256.
   explicit CSecureTable(std::string_view pool);
 
   std::uint32_t length;
@@ -31,6 +32,14 @@ struct CSecureTable {
   std::uint32_t threshold;  // 2^16 mod L^digits: a word whose final low half is below this is rejected
   unsigned char entries[256] = {};
 };
+
+// Tests: the word-to-characters mappings, the scalar one and each vector kernel.
+enum class MapKernel { Scalar, Sse2, Avx2, Avx512 };
+// Tests: maps n words with `kernel` (which the processor must have) as they come, without
+// drawing again for a rejected one: word i's characters go to out[i * digits, (i + 1) *
+// digits) and rejected[i] says whether it is rejected (its characters are then unused).
+void MapWordsForTest(MapKernel kernel, const CSecureTable& table, const std::uint16_t* words, std::size_t n, char* out,
+                     bool* rejected);
 
 class CSecureRandom {
  public:

@@ -1,6 +1,6 @@
 // Secure runs: the shape of a normal run (pool, lengths, masks, list cap, CR LF) on every
 // vector path, the 15-bit generator left alone, and a failed source making nothing.
-#include "engine/SecureLines.h"
+#include "engine/SecureRandom.h"
 
 #include <gtest/gtest.h>
 
@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/CharacterPool.h"
 #include "engine/PasswordGenerator.h"
 #include "tests/engine/TempDir.h"
 
