@@ -6,9 +6,11 @@
 #include <string>
 #include <vector>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <new>
+#include <thread>
 
 #ifndef _WIN32
 #include <sys/resource.h>
@@ -240,6 +242,72 @@ TEST(PasswordGenerator, CannotCreateTouchesNothing) {
   EXPECT_EQ(random.State(), 5u);
 }
 
+// A run cancelled from another thread stops within a couple of blocks of the file (or at
+// the next row of the list), says Cancelled, and leaves the 15-bit generator after the
+// passwords it made, as drawing them one by one would; a secure run leaves it alone. The
+// file keeps no more than the blocks made (with the file layer's temporary file, the
+// target stays as it was).
+TEST(PasswordGenerator, CancelFromAnotherThreadStopsTheRunSoon) {
+  struct Case {
+    bool secure, list;
+    int length;
+    std::int64_t count;
+  };
+  const Case cases[] = {{false, false, 64, 3000000}, {true, false, 64, 3000000}, {false, false, 1000000, 300},
+                        {true, false, 1000000, 300}, {false, true, 8, 1000},     {true, true, 8, 1000}};
+  TempDir dir;
+  const std::string path = dir.File("cancelled.txt");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.secure ? "secure" : "15-bit") + (c.list ? " list" : " file") + ", length " +
+                 std::to_string(c.length));
+    const std::int64_t perBlock =
+        c.list ? 1 : static_cast<std::int64_t>(CPasswordListFile::kBlockSize) / (c.length + 2);
+    CGenerationSettings s = RandomDefaults(c.length, 0);
+    CRunControl control;
+    CRandomSource random = Seeded(77);
+    const std::uint32_t global = theRandom.State();
+    std::int64_t madeAtCancel = -1;
+    GenerateResult result;
+    if (c.list) {
+      // The rows sink asks another thread to cancel once row 200 is in.
+      struct CancellingRows : Rows {
+        CRunControl* control = nullptr;
+        void AddRow(int index, std::string_view id, std::string_view password) override {
+          Rows::AddRow(index, id, password);
+          if (index == 200) std::thread([this] { control->Cancel(); }).join();
+        }
+      } rows;
+      rows.control = &control;
+      result = CPasswordGenerator::Run(s, PasswordSink::List(rows), {c.secure, &random, c.count, &control});
+      madeAtCancel = 201;
+      EXPECT_EQ(rows.passwords.size(), 201u);
+      if (!c.secure) {
+        CRandomSource again = Seeded(77);
+        const Rows whole = RunList(RandomDefaults(8, 1000), again);
+        EXPECT_TRUE(std::equal(rows.passwords.begin(), rows.passwords.end(), whole.passwords.begin()));
+      }
+    } else {
+      std::atomic<bool> done{false};
+      std::thread watcher([&] {
+        while (control.Made() == 0 && !done) std::this_thread::yield();
+        control.Cancel();
+        madeAtCancel = control.Made();
+      });
+      result = CPasswordGenerator::Run(s, PasswordSink::File(path), {c.secure, &random, c.count, &control});
+      done = true;
+      watcher.join();
+      EXPECT_LE(TempDir::Read(path).size(), static_cast<std::size_t>(control.Made()) * (c.length + 2));
+    }
+    EXPECT_EQ(result, GenerateResult::Cancelled);
+    EXPECT_GT(madeAtCancel, 0);
+    EXPECT_LT(control.Made(), c.count);
+    EXPECT_LE(control.Made(), madeAtCancel + 2 * perBlock);
+    const std::uint32_t after = CJump::Of(static_cast<std::uint64_t>(control.Made()) * c.length).Apply(77);
+    EXPECT_EQ(random.State(), c.secure ? 77u : after);
+    EXPECT_EQ(theRandom.State(), global);
+  }
+}
+
 #ifndef _WIN32
 namespace {
 
@@ -315,21 +383,30 @@ void* operator new(std::size_t n) {
   throw std::bad_alloc();
 }
 
-// Whichever path the run takes (the pipeline; the one-at-a-time loop for lines longer
-// than a block), it fails before it creates the file, and the old file stays.
+// Whichever path a file run takes (the pipeline; the one-at-a-time loop for lines longer
+// than a block), from either source, it fails before it creates the file, and the old
+// file stays. A list run (its line buffer for passwords of 1,000,000 characters) says
+// OutOfMemory and adds no row.
 TEST(PasswordGenerator, NoMemoryLeavesTheOldFileUntouched) {
   TempDir dir;
   const std::string path = dir.File("old.txt");
   TempDir::Write(path, "old passwords\r\n");
-  for (const int length : {8, 2000000}) {
-    CRandomSource random = Seeded(9);
-    refuseLargeAllocations = true;
-    const GenerateResult result =
-        CPasswordGenerator::Generate(RandomDefaults(length, 3), PasswordSink::File(path), random);
-    refuseLargeAllocations = false;
-    EXPECT_EQ(result, GenerateResult::CannotCreate) << length;
-    EXPECT_TRUE(TempDir::Read(path) == "old passwords\r\n") << length;
-    EXPECT_EQ(random.State(), 9u);
+  for (const bool secure : {false, true}) {
+    for (const int length : {8, 1000000, 2000000}) {
+      SCOPED_TRACE(std::string(secure ? "secure" : "15-bit") + ", length " + std::to_string(length));
+      CRandomSource random = Seeded(9);
+      Rows rows;
+      const bool list = length == 1000000;
+      refuseLargeAllocations = true;
+      const GenerateResult result =
+          CPasswordGenerator::Run(RandomDefaults(length, 3), list ? PasswordSink::List(rows) : PasswordSink::File(path),
+                                  {secure, &random, -1, nullptr});
+      refuseLargeAllocations = false;
+      EXPECT_EQ(result, list ? GenerateResult::OutOfMemory : GenerateResult::CannotCreate);
+      EXPECT_TRUE(TempDir::Read(path) == "old passwords\r\n");
+      EXPECT_TRUE(rows.ids.empty());
+      EXPECT_EQ(random.State(), 9u);
+    }
   }
 }
 #endif
