@@ -75,6 +75,13 @@ class CPasswordGenerator {
  public:
   // One run, from either source, with progress and cancel: the way the window and the
   // command line run the engine. Generate and GenerateSecure below are this run too.
+  // With options.control, the passwords made are reported at least once per block of the
+  // file and per row of the list, and a run asked to stop returns Cancelled: a file run
+  // stops making at its next block and drops what is not yet written (the file layer then
+  // leaves the target as it was); the 15-bit generator then stands after the passwords
+  // made (a file's: after the blocks made). A file run that cannot get its memory or its
+  // writer thread returns CannotCreate before the file is touched; a list run that cannot
+  // get its memory returns OutOfMemory.
   static GenerateResult Run(const CGenerationSettings& settings, const PasswordSink& sink,
                             const RunOptions& options = {});
   // Builds the pool, then makes `count` passwords (at most 1,000 for a list) drawing
