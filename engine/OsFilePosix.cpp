@@ -93,6 +93,7 @@ bool CAtomicFile::Create(const std::filesystem::path& target) {
   Abandon();
   target_ = target;
   replacing_ = false;
+  if (target.empty()) return false;
   struct stat st;
   if (::stat(target.c_str(), &st) != 0) {
     // A new name. Anything else that hides the target (a denied folder, a loop of links, a

@@ -62,15 +62,15 @@ TEST(PasswordListFile, LinesAcrossAndBeyondABlockStayWhole) {
   EXPECT_EQ(TempDir::Read(path), expected);
 }
 
-// Refused by Create, before any line, leaving nothing behind: a missing folder, a folder, a
-// read-only file, and natively a FIFO that nobody reads (writing would wait for a reader).
+// Refused by Create, before any line, leaving nothing behind: a missing folder, a folder, no
+// name, a read-only file, and natively a FIFO that nobody reads (a write would wait for one).
 TEST(PasswordListFile, TargetsThatCannotBeWrittenAreRefusedUpFront) {
   TempDir dir;
   const std::string readOnly = dir.File("read-only.txt");
   TempDir::Write(readOnly, "keep\r\n");
   std::filesystem::permissions(readOnly, std::filesystem::perms::all, std::filesystem::perm_options::remove);
   std::filesystem::create_directory(dir.File("folder"));
-  std::vector<std::string> refused = {dir.File("missing/list.txt"), dir.File("folder"), dir.File(""), readOnly};
+  std::vector<std::string> refused = {dir.File("missing/list.txt"), dir.File("folder"), dir.File(""), "", readOnly};
 #ifndef _WIN32
   ASSERT_EQ(mkfifo(dir.File("fifo").c_str(), 0600), 0);
   refused.push_back(dir.File("fifo"));
