@@ -39,27 +39,6 @@ HANDLE Open(const std::string& path, DWORD access, DWORD share) {
   return CreateFileA(path.c_str(), access, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
-// The file's bytes, read with the system's own calls; "<absent>" when it cannot be opened.
-std::string ReadAll(const std::filesystem::path& path) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return "<absent>";
-  std::string bytes;
-  char buffer[65536];
-  DWORD got = 0;
-  while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) bytes.append(buffer, got);
-  CloseHandle(file);
-  return bytes;
-}
-
-void WriteAll(const std::filesystem::path& path, const std::string& bytes) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  ASSERT_NE(file, INVALID_HANDLE_VALUE);
-  DWORD written = 0;
-  EXPECT_TRUE(WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr));
-  CloseHandle(file);
-}
-
 // The temporary files of ours in `folder`.
 std::vector<std::string> Temporaries(const std::filesystem::path& folder) {
   std::vector<std::string> found;
@@ -108,7 +87,7 @@ TEST(FilesOnWindows, AListIsWrittenBesideTheTargetAndPutInPlaceWhole) {
     TempDir dir;
     const std::filesystem::path folder = dir.File(""), path = folder / "held.txt";
     const std::string old(5000, 'o');
-    if (before != Target::Absent) WriteAll(path, old);
+    if (before != Target::Absent) TempDir::Write(path.string(), old);
     if (before == Target::Hidden) {
       ASSERT_TRUE(SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_HIDDEN));
     }
@@ -125,10 +104,11 @@ TEST(FilesOnWindows, AListIsWrittenBesideTheTargetAndPutInPlaceWhole) {
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
     if (other != INVALID_HANDLE_VALUE) CloseHandle(other);
     ASSERT_TRUE(file.WriteLine("pw", 2));
-    EXPECT_EQ(ReadAll(path), before == Target::Absent ? "<absent>" : old);
+    EXPECT_EQ(std::filesystem::exists(path), before != Target::Absent);
+    EXPECT_EQ(TempDir::Read(path.string()), before == Target::Absent ? "" : old);
     ASSERT_TRUE(file.Close());
 
-    EXPECT_EQ(ReadAll(path), "pw\r\n");
+    EXPECT_EQ(TempDir::Read(path.string()), "pw\r\n");
     EXPECT_EQ(GetFileAttributesW(path.c_str()) & FILE_ATTRIBUTE_HIDDEN,
               before == Target::Hidden ? static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN) : 0u);
     EXPECT_EQ(NamesIn(folder), std::vector<std::string>{"held.txt"});
@@ -147,9 +127,8 @@ TEST(FilesOnWindows, AnyNameWorks) {
     SCOPED_TRACE(writer.name);
     std::filesystem::remove(path);
     ASSERT_TRUE(writer.write(path, "new", 2));
-    EXPECT_EQ(ReadAll(path), "new\r\nnew\r\n");
+    EXPECT_EQ(ReadCharsetFile(path), std::string("new\r\nnew\r\n"));
     ASSERT_TRUE(writer.write(path, "replaced", 1));
-    EXPECT_EQ(ReadAll(path), "replaced\r\n");
     EXPECT_EQ(ReadCharsetFile(path), std::string("replaced\r\n"));
     EXPECT_TRUE(Temporaries(folder).empty());
   }
@@ -199,14 +178,12 @@ TEST(FilesOnWindows, AWriteThatFailsPartWayLeavesTheTargetAsItWas) {
     for (const bool exists : {true, false}) {
       SCOPED_TRACE(std::string(writer.name) + (exists ? ", replacing" : ", new"));
       TempDir dir;
-      const std::filesystem::path folder =
-          std::filesystem::path(dir.File("")) / L"\u041f\u0430\u0440\u043e\u043b\u0438";
-      std::filesystem::create_directory(folder);
-      const std::filesystem::path path = folder / "list.txt";
-      if (exists) WriteAll(path, "old passwords\r\n");
+      const std::string path = dir.File("list.txt");
+      if (exists) TempDir::Write(path, "old passwords\r\n");
       EXPECT_FALSE(writer.write(path, line, lines));
-      EXPECT_EQ(ReadAll(path), exists ? "old passwords\r\n" : "<absent>");
-      EXPECT_EQ(NamesIn(folder), exists ? std::vector<std::string>{"list.txt"} : std::vector<std::string>{});
+      EXPECT_EQ(std::filesystem::exists(path), exists);
+      EXPECT_EQ(TempDir::Read(path), exists ? "old passwords\r\n" : "");
+      EXPECT_EQ(NamesIn(dir.File("")), exists ? std::vector<std::string>{"list.txt"} : std::vector<std::string>{});
     }
   }
 }
