@@ -29,7 +29,7 @@ CBlockPipeline::~CBlockPipeline() {
 
 char* CBlockPipeline::Block(std::size_t slot) const { return blocks_.get() + slot * kStride; }
 
-bool CBlockPipeline::Create(const std::filesystem::path& path) { return file_.CreateAlways(path); }
+bool CBlockPipeline::Create(const std::filesystem::path& path) { return file_.Create(path); }
 
 void CBlockPipeline::WriteBlocks() {
   std::unique_lock<std::mutex> lock(mutex_);
@@ -91,12 +91,14 @@ CBlockPipeline::Outcome CBlockPipeline::Run(std::int64_t count, const BlockMaker
     }
   } catch (...) {
     Drain(true);
-    file_.Close();
+    file_.Abandon();
     throw;
   }
   Drain(false);
   // The writer is idle: what it left is seen through the mutex taken in Drain.
-  const bool closed = file_.Close();
-  if (failed_) return {false, failedAt_ + 1};
-  return {closed, made};
+  if (failed_) {
+    file_.Abandon();
+    return {false, failedAt_ + 1};
+  }
+  return {file_.Commit(), made};
 }

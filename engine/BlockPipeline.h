@@ -30,24 +30,27 @@ class CBlockPipeline {
   // Allocates the blocks and starts the writer thread, so that a run that cannot start
   // fails before any file is touched. Throws std::bad_alloc or std::system_error.
   CBlockPipeline();
-  // Ends the writer thread and wipes the blocks that were used.
+  // Ends the writer thread and wipes the blocks that were used. A file not put in place by
+  // Run (no Run) is abandoned: the target stays as it was.
   ~CBlockPipeline();
   CBlockPipeline(const CBlockPipeline&) = delete;
   CBlockPipeline& operator=(const CBlockPipeline&) = delete;
 
-  // Creates the file, replacing any file of that name by an empty one. False when it
-  // cannot be created; an existing file then stays untouched.
+  // Gets ready to write the file at `path` (see CAtomicFile::Create). False when it cannot
+  // be written; nothing on disk has changed then.
   bool Create(const std::filesystem::path& path);
 
   struct Outcome {
-    bool written;          // every block was written and the file closed without failure
+    bool written;          // every block was written and the file is in place
     std::uint64_t blocks;  // blocks that count: all made, or up to the one whose write failed
   };
   // Hands blocks of CPasswordListFile::kBlockSize bytes to `make` until `count` lines are
   // made, and writes each, in order, while the next is being made. The first failed write
-  // stops the run: nothing after it is written and making stops at the next block. Closes
-  // the file. An exception from `make` leaves the file with what was written so far, and
-  // comes out once the writer is idle. REQUIRES: Create succeeded; one Run per object.
+  // stops the run: nothing after it is written and making stops at the next block. Then
+  // puts the file in place of the target, if every block was written. After a failure, or
+  // an exception from `make` (which comes out once the writer is idle), the temporary file
+  // is deleted and the target is as it was; a device or FIFO keeps what was written.
+  // REQUIRES: Create succeeded; one Run per object.
   Outcome Run(std::int64_t count, const BlockMaker& make);
 
  private:
@@ -58,7 +61,7 @@ class CBlockPipeline {
 
   std::unique_ptr<char[]> blocks_;  // kBlocks blocks, each with its slack
   bool used_[kBlocks] = {};         // handed to a maker; wiped at the end
-  COsFile file_;                    // written by the writer thread only while a block is queued
+  CAtomicFile file_;                // written by the writer thread only while a block is queued
 
   std::mutex mutex_;
   std::condition_variable queuedOne_;  // the writer waits here for a block (or the end)

@@ -1,11 +1,16 @@
-// The engine's only contact with the operating system: one file handle, one file per
-// platform (OsFileWin32.cpp, OsFilePosix.cpp), chosen by CMake.
+// The engine's only contact with the file system: one file handle, and a file that takes
+// its target's place only once it is complete. One file per platform (OsFileWin32.cpp,
+// OsFilePosix.cpp), chosen by CMake; OsFile.cpp holds what the two share.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <string>
+
+#ifndef _WIN32
+#include <sys/types.h>
+#endif
 
 // Owns one open file; closes it on destruction. Move-only.
 class COsFile {
@@ -19,7 +24,8 @@ class COsFile {
 
   // Creates `path` for writing, replacing any file of that name by an empty one. On
   // Windows nobody else may open it while it is open here (share mode 0). False when
-  // it cannot be created; an existing file is then left untouched.
+  // it cannot be created; an existing file is then left untouched. A plain create, kept
+  // for measuring the raw write rate: the password files go through CAtomicFile.
   bool CreateAlways(const std::filesystem::path& path);
   // Opens an existing plain file for reading, without waiting (a FIFO is not waited on).
   // On Windows others may read it meanwhile but not write it. False when it cannot be
@@ -38,9 +44,59 @@ class COsFile {
   bool Close();
 
  private:
+  friend class CAtomicFile;
+
 #ifdef _WIN32
   void* handle_ = reinterpret_cast<void*>(static_cast<std::intptr_t>(-1));  // INVALID_HANDLE_VALUE
 #else
   int fd_ = -1;
+#endif
+};
+
+// A file written whole before it takes its target's place, so that the target holds
+// either its old bytes or all of the new ones, never a part: the bytes go to a new file
+// beside the target, created exclusively under a name of its own (".keymoor-<random>.tmp",
+// hidden on Windows), which Commit puts in the target's place. An existing target keeps
+// its attributes and permissions. A target that exists and is not a regular file (a
+// device, a FIFO or pipe) is written directly instead and never replaced by a file.
+// Not copyable; not movable (the temporary file's name is held here).
+class CAtomicFile {
+ public:
+  CAtomicFile() = default;
+  // Abandons a file that was not committed.
+  ~CAtomicFile();
+  CAtomicFile(const CAtomicFile&) = delete;
+  CAtomicFile& operator=(const CAtomicFile&) = delete;
+
+  // Gets ready to write `target`, abandoning any file still open here. False, with nothing
+  // changed on disk, when the target is a folder, cannot be written (read-only, denied,
+  // held open by another program without sharing), is in a missing folder, or when no
+  // temporary file can be created beside it.
+  bool Create(const std::filesystem::path& target);
+  bool IsOpen() const { return file_.IsOpen(); }
+  // Writes all n bytes; false on the first failure. REQUIRES: IsOpen().
+  bool Write(const void* data, std::size_t n) { return file_.Write(data, n); }
+  // Closes the file and puts it in place of the target. An existing file is replaced only
+  // after the new bytes are on the disk, so that not even a power cut can leave a part; a
+  // new name has nothing to lose and is not flushed. True only when the target now holds
+  // exactly the bytes written; false otherwise, and then the temporary file is gone and
+  // the target is as it was (or still absent). Does nothing and fails when not open.
+  bool Commit();
+  // Closes the file and deletes the temporary file; the target stays as it was. Does
+  // nothing when not open.
+  void Abandon();
+
+ private:
+  // A name for the temporary file in `folder`, new on each call.
+  static std::filesystem::path TemporaryName(const std::filesystem::path& folder);
+
+  COsFile file_;
+  std::filesystem::path target_;     // where the file goes (natively with symbolic links followed)
+  std::filesystem::path temporary_;  // empty when the target is written directly
+  bool replacing_ = false;           // the target exists: flush first, keep what it has
+#ifndef _WIN32
+  mode_t mode_ = 0;  // the replaced file's permission bits and owner
+  uid_t owner_ = 0;
+  gid_t group_ = 0;
 #endif
 };

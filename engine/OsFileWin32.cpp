@@ -1,5 +1,5 @@
 // Windows file layer: CreateFileW (any path, whatever the ANSI code page) with the share modes the two file formats
-// call for.
+// call for, and ReplaceFileW / MoveFileExW to put a finished file in place.
 #include <windows.h>
 
 #include "engine/OsFile.h"
@@ -80,4 +80,81 @@ bool COsFile::Close() {
   const bool ok = CloseHandle(handle_) != 0;
   handle_ = INVALID_HANDLE_VALUE;
   return ok;
+}
+
+CAtomicFile::~CAtomicFile() { Abandon(); }
+
+bool CAtomicFile::Create(const std::filesystem::path& target) {
+  Abandon();
+  target_ = target;
+  replacing_ = false;
+  // An existing target is opened for writing without sharing and closed again at once: a
+  // file that another program holds, a read-only file or a folder is refused before any
+  // password is made, as the direct create refused them.
+  COsFile probe;
+  probe.handle_ = CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (!probe.IsOpen()) {
+    if (GetLastError() != ERROR_FILE_NOT_FOUND) return false;
+  } else if (GetFileType(probe.handle_) != FILE_TYPE_DISK) {
+    // A device (NUL, a serial port; Wine's view of a Linux device) or a pipe is written
+    // directly, through this handle, and never replaced by a file.
+    file_ = std::move(probe);
+    return true;
+  } else {
+    // Observed under Wine run as root: a read-only file opens for writing all the same.
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!GetFileInformationByHandle(probe.handle_, &info) || (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0)
+      return false;
+    replacing_ = true;
+  }
+  probe.Close();
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::filesystem::path name = TemporaryName(target.parent_path());
+    file_.handle_ = CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_HIDDEN, nullptr);
+    if (IsOpen()) {
+      temporary_ = std::move(name);
+      return true;
+    }
+    if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS) return false;
+  }
+  return false;
+}
+
+bool CAtomicFile::Commit() {
+  if (!IsOpen()) return false;
+  if (temporary_.empty()) return file_.Close();
+  bool ok = !replacing_ || FlushFileBuffers(file_.handle_) != 0;
+  ok = file_.Close() && ok;
+  // The file takes the attributes that its name should show: a new name is not hidden; a
+  // replaced file keeps its own (whether ReplaceFileW carries them over or not).
+  constexpr DWORD kSettable =
+      FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+  const DWORD from = GetFileAttributesW(replacing_ ? target_.c_str() : temporary_.c_str());
+  DWORD attributes = from == INVALID_FILE_ATTRIBUTES ? 0 : from & kSettable;
+  if (!replacing_) attributes &= ~FILE_ATTRIBUTE_HIDDEN;
+  ok = ok && SetFileAttributesW(temporary_.c_str(), attributes != 0 ? attributes : FILE_ATTRIBUTE_NORMAL) != 0;
+  if (ok && replacing_) {
+    ok = ReplaceFileW(target_.c_str(), temporary_.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
+                      nullptr) != 0;
+    // Documented for ReplaceFileW without a backup name: the old file is deleted and the new
+    // one keeps its own name. With nothing left to keep, it is moved into place, and if
+    // even that fails it is left as the only copy of the passwords.
+    if (!ok && GetLastError() == ERROR_UNABLE_TO_MOVE_REPLACEMENT) {
+      ok = MoveFileExW(temporary_.c_str(), target_.c_str(), 0) != 0;
+      if (!ok) temporary_.clear();
+    }
+  } else if (ok) {
+    // No MOVEFILE_REPLACE_EXISTING: a file that has appeared under the name meanwhile was
+    // never checked, and stays.
+    ok = MoveFileExW(temporary_.c_str(), target_.c_str(), 0) != 0;
+  }
+  if (!ok && !temporary_.empty()) DeleteFileW(temporary_.c_str());
+  temporary_.clear();
+  return ok;
+}
+
+void CAtomicFile::Abandon() {
+  file_.Close();
+  if (!temporary_.empty()) DeleteFileW(temporary_.c_str());
+  temporary_.clear();
 }

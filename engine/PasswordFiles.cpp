@@ -4,14 +4,14 @@
 #include <algorithm>
 #include <cstring>
 
-CPasswordListFile::~CPasswordListFile() { Close(); }
+CPasswordListFile::~CPasswordListFile() { file_.Abandon(); }
 
 bool CPasswordListFile::Create(const std::filesystem::path& path) {
-  Close();
+  file_.Abandon();
   failed_ = false;
   used_ = 0;
   if (!block_.Data()) block_ = CWipedBuffer(kBlockSize);
-  return file_.CreateAlways(path);
+  return file_.Create(path);
 }
 
 bool CPasswordListFile::Flush() {
@@ -38,9 +38,11 @@ bool CPasswordListFile::WriteLine(const char* bytes, std::size_t n) {
 
 bool CPasswordListFile::Close() {
   if (!file_.IsOpen()) return !failed_;
-  Flush();
-  const bool closed = file_.Close();
-  failed_ = failed_ || !closed;
+  if (Flush()) {
+    failed_ = !file_.Commit();
+  } else {
+    file_.Abandon();
+  }
   return !failed_;
 }
 

@@ -11,8 +11,10 @@
 
 // Writes a password list file: each password's bytes unchanged, then CR LF; nothing
 // else. Lines are gathered into blocks of about 1 MiB so that a run of millions of
-// passwords costs a few hundred system writes, not one per password; since the file is
-// held exclusively while open, nobody can see the difference.
+// passwords costs a few hundred system writes, not one per password. The lines go to a
+// temporary file beside the target, which takes the target's place only when Close has
+// written every byte (CAtomicFile): until then the target keeps its old bytes, and a run
+// that fails or is cancelled leaves it as it was.
 class CPasswordListFile {
  public:
   static constexpr std::size_t kBlockSize = std::size_t{1} << 20;
@@ -21,26 +23,29 @@ class CPasswordListFile {
   static constexpr std::size_t kRoomSlack = 64;
 
   CPasswordListFile() = default;
-  // Closes the file if still open, keeping what was written, and wipes the block.
+  // A file not closed successfully is abandoned: its temporary file is deleted and the
+  // target stays as it was. Wipes the block.
   ~CPasswordListFile();
   CPasswordListFile(const CPasswordListFile&) = delete;
   CPasswordListFile& operator=(const CPasswordListFile&) = delete;
 
-  // Creates the file, replacing any file of that name by an empty one. False when it
-  // cannot be created; an existing file then stays untouched, also when the block's
-  // memory cannot be had (std::bad_alloc comes out before the file is touched).
+  // Gets ready to write the file at `path`, abandoning a file still open here. False when
+  // it cannot be written (see CAtomicFile::Create: a folder, a read-only file or one held
+  // by another program, a missing folder); nothing on disk has changed then, also when
+  // the block's memory cannot be had (std::bad_alloc comes out before the file is touched).
   bool Create(const std::filesystem::path& path);
   // Adds the n bytes and CR LF as one line. False when a write to the system failed,
   // now or earlier in this file; the line may then be missing or cut.
   bool WriteLine(const char* bytes, std::size_t n);
-  // Writes what is gathered and closes. False when any write or the close failed; the
-  // file keeps what was written.
+  // Writes what is gathered and puts the file in place. True only when the target now
+  // holds every line; otherwise it is as it was (or still absent). A device or FIFO is
+  // written directly and keeps what was written.
   bool Close();
 
  private:
   bool Flush();
 
-  COsFile file_;
+  CAtomicFile file_;
   CWipedBuffer block_;
   std::size_t used_ = 0;
   bool failed_ = false;
