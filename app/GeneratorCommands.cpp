@@ -7,11 +7,11 @@
 
 #include <algorithm>
 #include <cstring>
+#include <exception>
 #include <filesystem>
 #include <new>
 #include <optional>
 #include <string>
-#include <system_error>
 #include <vector>
 
 #include "app/GeneratorDlg.h"
@@ -310,8 +310,9 @@ void CGeneratorDlg::StartRun(std::unique_ptr<CWindowRun> run, CWindowRun::Work w
   run_ = std::move(run);
   try {
     run_->Start(std::move(work));
-  } catch (const std::system_error&) {
-    // No worker: reported as a run that could not get what it needs.
+  } catch (const std::exception&) {
+    // No worker (std::system_error, std::bad_alloc): reported as a run that could not get
+    // what it needs.
     const RunKind kind = run_->Kind();
     run_->ended = true;
     run_->result = kind == RunKind::List ? GenerateResult::OutOfMemory : GenerateResult::CannotCreate;
@@ -426,6 +427,9 @@ void CGeneratorDlg::FinishRun() {
 }
 
 void CGeneratorDlg::OnGenerate() {
+  // The window is disabled during a run; a command sent to it anyway (not by the user's
+  // input) is ignored, so there is never a second run.
+  if (run_) return;
   passwordList.DeleteAllItems();
   FillSettings();
   const std::int64_t rows = std::min<std::int64_t>(std::max(theSettings.count, 0), PasswordSink::kMaxListRows);
@@ -435,7 +439,7 @@ void CGeneratorDlg::OnGenerate() {
 }
 
 void CGeneratorDlg::OnGenerateToFile() {
-  if (ChooseOutputFile(false) != 0) return;
+  if (run_ || ChooseOutputFile(false) != 0) return;
   FillSettings();
   auto run = std::make_unique<CWindowRun>(m_hWnd, RunKind::File, std::max(theSettings.count, 0));
   run->path = outputPath;
@@ -450,15 +454,18 @@ void CGeneratorDlg::OnSecureRandom() {
 }
 
 void CGeneratorDlg::OnSaveToFile() {
-  if (ChooseOutputFile(true) != 0) return;
+  if (run_ || ChooseOutputFile(true) != 0) return;
   const int rows = passwordList.GetItemCount();
   auto run = std::make_unique<CWindowRun>(m_hWnd, RunKind::Save, std::max(rows, 0));
   run->path = outputPath;
   run->targetWasFile = IsRegularFile(outputPath);
   // The texts are read here, on the window's thread; the worker only writes them.
   run->saved.lines.resize(static_cast<std::size_t>(std::max(rows, 0)));
-  for (int row = 0; row < rows; ++row)
-    run->saved.lines[static_cast<std::size_t>(row)] = passwordList.GetItemText(row, 1);
+  for (int row = 0; row < rows; ++row) {
+    std::string password = passwordList.GetItemText(row, 1);
+    const CWipeOnExit wipe(password);
+    run->saved.lines[static_cast<std::size_t>(row)].assign(password);
+  }
   const std::filesystem::path target(outputPath);
   StartRun(std::move(run), [target](CWindowRun& run) {
     CPasswordListFile file;

@@ -4,6 +4,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <iterator>
 #include <vector>
 
 #include "app/WindowRun.h"
@@ -17,16 +18,16 @@ constexpr UINT kRefreshMs = 250;
 constexpr int kBarRange = 10000;
 
 // The user's digit-group separator, or a comma when the locale does not say.
-std::string ThousandSeparator() {
-  char buffer[8] = {};
-  const int n = GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_STHOUSAND, buffer, static_cast<int>(sizeof(buffer)));
-  return n > 1 ? std::string(buffer) : std::string(",");
+std::wstring ThousandSeparator() {
+  wchar_t buffer[8] = {};  // the system allows four characters and the zero
+  const int n = GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_STHOUSAND, buffer, static_cast<int>(std::size(buffer)));
+  return n > 1 ? std::wstring(buffer) : std::wstring(L",");
 }
 }  // namespace
 
-std::string GroupThousands(std::int64_t value, const std::string& separator) {
-  const std::string digits = std::to_string(value < 0 ? -value : value);
-  std::string text = value < 0 ? "-" : "";
+std::wstring GroupThousands(std::int64_t value, const std::wstring& separator) {
+  const std::wstring digits = std::to_wstring(value < 0 ? -value : value);
+  std::wstring text = value < 0 ? L"-" : L"";
   for (std::size_t i = 0; i < digits.size(); ++i) {
     if (i > 0 && (digits.size() - i) % 3 == 0) text += separator;
     text += digits[i];
@@ -77,12 +78,16 @@ bool CProgressDlg::OnTimer(WPARAM wParam, LPARAM, LRESULT& result) {
 void CProgressDlg::Refresh() {
   const std::int64_t total = run_.Total();
   const std::int64_t done = std::min(run_.Control().Made(), total);
-  const auto update = [this](int id, const std::string& text) {
-    if (Item(id).GetText() != text) Item(id).SetText(text);  // no flicker when nothing changed
+  const auto update = [this](int id, const std::wstring& text) {
+    // Set only when changed: no flicker four times a second.
+    const HWND item = GetDlgItem(id);
+    std::wstring shown(static_cast<std::size_t>(GetWindowTextLengthW(item)) + 1, L'\0');
+    shown.resize(static_cast<std::size_t>(GetWindowTextW(item, shown.data(), static_cast<int>(shown.size()))));
+    if (shown != text) SetWindowTextW(item, text.c_str());
   };
   update(IDC_PROGRESS_COUNT,
-         GroupThousands(done, separator_) + " of " + GroupThousands(total, separator_) + " passwords");
-  update(IDC_PROGRESS_TIME, TimeLeftText(GetTickCount64() - run_.StartTick(), done, total));
+         GroupThousands(done, separator_) + L" of " + GroupThousands(total, separator_) + L" passwords");
+  update(IDC_PROGRESS_TIME, WidenAnsi(TimeLeftText(GetTickCount64() - run_.StartTick(), done, total)));
   const int position = total > 0 ? static_cast<int>(done * kBarRange / total) : 0;
   Item(IDC_PROGRESS_BAR).Send(PBM_SETPOS, static_cast<WPARAM>(position));
   if (run_.taskbar) run_.taskbar->SetValue(static_cast<std::uint64_t>(done), static_cast<std::uint64_t>(total));

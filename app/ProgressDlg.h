@@ -10,8 +10,9 @@
 
 class CWindowRun;
 
-// "1,234,567": `value` with `separator` between groups of three digits.
-std::string GroupThousands(std::int64_t value, const std::string& separator);
+// "1,234,567": `value` with `separator` between groups of three digits. Wide, since some
+// locales separate with a character no ANSI code page has (U+202F).
+std::wstring GroupThousands(std::int64_t value, const std::wstring& separator);
 // The time-left line after `elapsedMs` of a run that has made `done` of `total`: empty until
 // an estimate means something (2 s gone and 1 % made), then "About N minutes left", "About N
 // seconds left" (in steps of 5) or "A few seconds left".
@@ -40,5 +41,5 @@ class CProgressDlg : public CDialog {
 
   static const MessageEntry kMessages[];
   CWindowRun& run_;
-  std::string separator_;
+  std::wstring separator_;
 };
