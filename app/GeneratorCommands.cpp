@@ -334,13 +334,17 @@ bool CGeneratorDlg::OnRunEnded(WPARAM wParam, LPARAM lParam, LRESULT& result) {
   if (!run_ || run_->Serial() != wParam || run_->ended) return true;
   run_->ended = true;
   run_->result = static_cast<GenerateResult>(lParam);
-  // The progress window's loop returns first; OnTimer, which runs it, then puts the run away.
-  if (run_->progress != nullptr) {
-    run_->progress->EndDialog(IDOK);
-  } else {
-    FinishRun();
-  }
+  EndProgressOrFinish();
   return true;
+}
+
+void CGeneratorDlg::EndProgressOrFinish() {
+  if (run_->progress == nullptr) return FinishRun();
+  // The progress window's loop returns first; OnTimer, which runs it, then puts the run away.
+  // The run has ended, so the window may take input again; enabled before the progress
+  // window goes, it gets the activation back, as the owner of any modal window does.
+  EnableWindow(m_hWnd, TRUE);
+  run_->progress->EndDialog(IDOK);
 }
 
 bool CGeneratorDlg::OnTimer(WPARAM wParam, LPARAM, LRESULT& result) {
@@ -371,11 +375,7 @@ bool CGeneratorDlg::OnEndSession(WPARAM wParam, LPARAM, LRESULT& result) {
   if (!run_->WaitEnded(kEndSessionWaitMs)) return true;
   run_->ended = true;
   run_->result = GenerateResult::Cancelled;
-  if (run_->progress != nullptr) {
-    run_->progress->EndDialog(IDOK);
-  } else {
-    FinishRun();
-  }
+  EndProgressOrFinish();
   return true;
 }
 

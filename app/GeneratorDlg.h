@@ -112,6 +112,9 @@ class CGeneratorDlg : public CDialog {
   // the window enabled again, the warnings.
   void StartRun(std::unique_ptr<CWindowRun> run, CWindowRun::Work work);
   void FinishRun();
+  // The run has ended: ends the progress window (OnTimer then calls FinishRun) or, when
+  // none is up, calls FinishRun.
+  void EndProgressOrFinish();
   bool OnRowsReady(WPARAM wParam, LPARAM lParam, LRESULT& result);
   bool OnRunEnded(WPARAM wParam, LPARAM lParam, LRESULT& result);
   bool OnTimer(WPARAM wParam, LPARAM lParam, LRESULT& result);

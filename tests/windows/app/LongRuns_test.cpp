@@ -180,6 +180,7 @@ TEST_F(LongRunTest, TheWindowAnswersShowsProgressAndCancelStopsTheRun) {
   EXPECT_TRUE(services.boxes.empty());
   EXPECT_TRUE(IsWindowEnabled(hwnd()));
   EXPECT_EQ(OwnedDialog(hwnd(), GetCurrentThreadId()), nullptr);
+  EXPECT_EQ(GetActiveWindow(), hwnd());  // the activation came back from the progress window
 }
 
 // A Generate to file cancelled early (Close, as a sent IDCANCEL) leaves the folder as it was:
