@@ -75,7 +75,12 @@ constexpr MessageEntry CGeneratorDlg::kMessages[] = {
     {WM_COMMAND, BN_CLICKED, IDC_CLEAR_EXCLUDE, On<&CGeneratorDlg::OnClearExclude>},
     {WM_NOTIFY, static_cast<UINT>(UDN_DELTAPOS), IDC_COUNT_SPIN, On<&CGeneratorDlg::OnCountDeltaPos>},
     {WM_COMMAND, EN_CHANGE, IDC_COUNT, On<&CGeneratorDlg::OnCountChange>},
-    // Close (IDOK) and cancelling (IDCANCEL) take the base dialog's steps.
+    // Runs (GeneratorCommands.cpp).
+    {CWindowRun::kRowsReady, 0, 0, On<&CGeneratorDlg::OnRowsReady>},
+    {CWindowRun::kEnded, 0, 0, On<&CGeneratorDlg::OnRunEnded>},
+    {WM_TIMER, 0, 0, On<&CGeneratorDlg::OnTimer>},
+    {WM_ENDSESSION, 0, 0, On<&CGeneratorDlg::OnEndSession>},
+    // Close (IDOK) and cancelling (IDCANCEL) take the base dialog's steps once no run is under way.
 };
 
 MessageTable CGeneratorDlg::GetMessageTable() const { return kMessages; }
@@ -182,6 +187,7 @@ CRandomTypeDlg* CGeneratorDlg::RandomPage() const { return static_cast<CRandomTy
 CMaskTypeDlg* CGeneratorDlg::MaskPage() const { return static_cast<CMaskTypeDlg*>(PageOf(1)); }
 
 void CGeneratorDlg::OnDestroy() {
+  run_.reset();  // cancels a run still going and waits for its worker
   for (int index = 1; index >= 0; --index) {
     std::unique_ptr<CDialog> page(PageOf(index));
     if (!page) continue;

@@ -5,10 +5,12 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "app/MaskTypeDlg.h"
 #include "app/RandomTypeDlg.h"
+#include "app/WindowRun.h"
 #include "engine/PasswordGenerator.h"
 #include "platform/Controls.h"
 #include "platform/Dialog.h"
@@ -30,9 +32,12 @@ class CGeneratorDlg : public CDialog {
   // The pages, found through the data of tab items 0 and 1; null before they exist.
   CRandomTypeDlg* RandomPage() const;
   CMaskTypeDlg* MaskPage() const;
+  // True from the start of a Generate, Generate to file or Save to file run until it has
+  // ended and been put away (the window is disabled for as long).
+  bool IsRunning() const { return run_ != nullptr; }
 
   // Fields, in the order of the settings they feed.
-  std::string outputPath;   // set by the file commands
+  std::wstring outputPath;  // set by the file commands
   HICON appIcon = nullptr;  // the large icon at the window's DPI; owned by the window object
   CTabCtrl tabControl;
   std::int32_t useCapitals = 1;
@@ -56,6 +61,10 @@ class CGeneratorDlg : public CDialog {
   // the include and exclude rows and the list, seeds the random source and reads the secure
   // random choice into the Main menu.
   bool OnInitWindow() override;
+  // Close (IDOK) and cancelling (IDCANCEL, WM_CLOSE, Exit) during a run stop the run first;
+  // the window ends once the run has ended.
+  void OnOK() override;
+  void OnCancel() override;
 
  private:
   // Sizes the pixel-sized parts (icons, page offset, list columns) for `dpi`; the columns
@@ -97,8 +106,22 @@ class CGeneratorDlg : public CDialog {
   void OnAddExcludeFromFile();
   // Main menu: turns the secure random source on or off, shows it and remembers it.
   void OnSecureRandom();
-  // Runs the generator the menu choice names.
-  GenerateResult Run(const PasswordSink& sink) const;
+  // Runs. StartRun disables the window and starts `run`'s worker on `work`; the window
+  // answers while it goes (kRowsReady, kEnded), shows the progress window after a second
+  // (the timer), and FinishRun puts the run away when it has ended: the list's last rows,
+  // the window enabled again, the warnings.
+  void StartRun(std::unique_ptr<CWindowRun> run, CWindowRun::Work work);
+  void FinishRun();
+  // The run has ended: ends the progress window (OnTimer then calls FinishRun) or, when
+  // none is up, calls FinishRun.
+  void EndProgressOrFinish();
+  bool OnRowsReady(WPARAM wParam, LPARAM lParam, LRESULT& result);
+  bool OnRunEnded(WPARAM wParam, LPARAM lParam, LRESULT& result);
+  bool OnTimer(WPARAM wParam, LPARAM lParam, LRESULT& result);
+  // Windows is ending: a run is cancelled and waited for (bounded) before the answer.
+  bool OnEndSession(WPARAM wParam, LPARAM lParam, LRESULT& result);
+  // The work of a Generate or Generate to file run into `sink`, with the menu's source.
+  CWindowRun::Work GenerateWork(PasswordSink sink) const;
   // Pulls the window and both pages (a failed pull has warned; the fields go on as they
   // stand) and fills theSettings from them.
   void FillSettings();
@@ -113,4 +136,5 @@ class CGeneratorDlg : public CDialog {
   UINT dpi_ = 0;  // what the pixel sizes are scaled for; 0 before the first scaling
   CIcon bigIcon_;
   CIcon smallIcon_;
+  std::unique_ptr<CWindowRun> run_;  // the run under way, if any
 };

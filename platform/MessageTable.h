@@ -25,7 +25,8 @@
 class CWnd;
 
 // The message number under which a child control's table receives `message` reflected
-// from its parent. Lies in the WM_APP range, which this program does not use otherwise.
+// from its parent. Lies in the WM_APP range, above the few private messages of the program's
+// own windows (WM_APP + 1 and + 2, the main window's run reports).
 constexpr UINT Reflected(UINT message) { return 0xBC00 + message; }
 
 // A handler, in one of three shapes, bound into a table as On<&CMyDlg::OnSomething>:

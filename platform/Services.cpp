@@ -10,9 +10,13 @@ int CPlatformServices::ShowMessageBox(HWND owner, const std::string& text, const
   return MessageBoxA(owner, text.c_str(), caption.c_str(), type);
 }
 
-bool CPlatformServices::ShowOpenFileDialog(OPENFILENAMEA& ofn) { return GetOpenFileNameA(&ofn) != FALSE; }
+int CPlatformServices::ShowMessageBoxW(HWND owner, const std::wstring& text, const std::wstring& caption, UINT type) {
+  return MessageBoxW(owner, text.c_str(), caption.c_str(), type);
+}
 
-bool CPlatformServices::ShowSaveFileDialog(OPENFILENAMEA& ofn) { return GetSaveFileNameA(&ofn) != FALSE; }
+bool CPlatformServices::ShowOpenFileDialog(OPENFILENAMEW& ofn) { return GetOpenFileNameW(&ofn) != FALSE; }
+
+bool CPlatformServices::ShowSaveFileDialog(OPENFILENAMEW& ofn) { return GetSaveFileNameW(&ofn) != FALSE; }
 
 INT_PTR CPlatformServices::ShellOpen(HWND owner, const char* verb, const char* file, const char* parameters,
                                      const char* directory, int showCommand) {
@@ -69,7 +73,8 @@ HWND MessageBoxOwner() {
   return GetLastActivePopup(start);
 }
 
-int AppMessageBox(const std::string& text, UINT type) {
+namespace {
+UINT WithDefaultIcon(UINT type) {
   if ((type & MB_ICONMASK) == 0) {
     switch (type & MB_TYPEMASK) {
       case MB_OK:
@@ -82,5 +87,33 @@ int AppMessageBox(const std::string& text, UINT type) {
         break;
     }
   }
-  return Services().ShowMessageBox(MessageBoxOwner(), text, ApplicationTitle(), type);
+  return type;
+}
+}  // namespace
+
+int AppMessageBox(const std::string& text, UINT type) {
+  return Services().ShowMessageBox(MessageBoxOwner(), text, ApplicationTitle(), WithDefaultIcon(type));
+}
+
+int AppMessageBox(const std::wstring& text, UINT type) {
+  return Services().ShowMessageBoxW(MessageBoxOwner(), text, WidenAnsi(ApplicationTitle()), WithDefaultIcon(type));
+}
+
+std::wstring WidenAnsi(const std::string& text) {
+  if (text.empty()) return {};
+  const int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  if (n <= 0) return {};
+  std::wstring wide(static_cast<std::size_t>(n), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
+  return wide;
+}
+
+std::string NarrowToAnsi(const std::wstring& text) {
+  if (text.empty()) return {};
+  const int n =
+      WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+  if (n <= 0) return {};
+  std::string narrow(static_cast<std::size_t>(n), '\0');
+  WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), narrow.data(), n, nullptr, nullptr);
+  return narrow;
 }

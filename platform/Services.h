@@ -14,10 +14,12 @@ class CPlatformServices {
 
   // MessageBoxA. Returns the button pressed (IDOK, ...), or 0 when the box cannot be shown.
   virtual int ShowMessageBox(HWND owner, const std::string& text, const std::string& caption, UINT type);
-  // GetOpenFileNameA / GetSaveFileNameA. True when the user chose a file; the path is in
+  // MessageBoxW, for texts that carry a path (UTF-16). Returns as ShowMessageBox.
+  virtual int ShowMessageBoxW(HWND owner, const std::wstring& text, const std::wstring& caption, UINT type);
+  // GetOpenFileNameW / GetSaveFileNameW. True when the user chose a file; the path is in
   // ofn.lpstrFile. False for a cancel or a failure of the dialog.
-  virtual bool ShowOpenFileDialog(OPENFILENAMEA& ofn);
-  virtual bool ShowSaveFileDialog(OPENFILENAMEA& ofn);
+  virtual bool ShowOpenFileDialog(OPENFILENAMEW& ofn);
+  virtual bool ShowSaveFileDialog(OPENFILENAMEW& ofn);
   // ShellExecuteA; above 32 is success, 32 or less the platform's error code.
   virtual INT_PTR ShellOpen(HWND owner, const char* verb, const char* file, const char* parameters,
                             const char* directory, int showCommand);
@@ -53,3 +55,11 @@ HWND MessageBoxOwner();
 // Without an icon in `type`, OK, OK/Cancel, Yes/No/Cancel and Yes/No boxes get the
 // exclamation icon; Abort/Retry/Ignore and Retry/Cancel get none.
 int AppMessageBox(const std::string& text, UINT type = MB_OK);
+// The same box for a text that names a path: shown through MessageBoxW, so that any
+// folder name shows as it is.
+int AppMessageBox(const std::wstring& text, UINT type = MB_OK);
+
+// `text` (bytes of the ANSI code page) as UTF-16, and back; characters the code page
+// lacks become its default character on the way back.
+std::wstring WidenAnsi(const std::string& text);
+std::string NarrowToAnsi(const std::wstring& text);

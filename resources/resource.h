@@ -9,6 +9,7 @@
 #define IDD_GENERATOR 102
 #define IDD_RANDOM_TYPE 130
 #define IDD_MASK_TYPE 131
+#define IDD_PROGRESS 140
 
 // Strings. The web commands' prompt texts use the commands' own ids (IDM_HOME_PAGE ...).
 #define IDS_ABOUT_MAIN 101
@@ -58,6 +59,11 @@
 #define IDC_VERSION 1058
 #define IDC_HOME_PAGE_CAPTION 1081
 #define IDC_EMAIL_CAPTION 1085
+
+// Progress window of a long run (IDD_PROGRESS). Its Cancel button is IDCANCEL.
+#define IDC_PROGRESS_COUNT 1100
+#define IDC_PROGRESS_BAR 1101
+#define IDC_PROGRESS_TIME 1102
 
 // Menu commands of menu IDR_MAIN_MENU beyond the buttons' ids.
 #define IDM_EXIT 32771

@@ -5,6 +5,8 @@
 
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <string>
 #include <vector>
@@ -17,17 +19,19 @@
 
 namespace {
 
+std::wstring Widen(const std::string& text) { return WidenAnsi(text); }
+
 // Also records what the generic recorder leaves out of a file dialog's set-up.
 class CDialogRecorder : public CRecordingServices {
  public:
-  bool ShowOpenFileDialog(OPENFILENAMEA& ofn) override { return Record(ofn, false); }
-  bool ShowSaveFileDialog(OPENFILENAMEA& ofn) override { return Record(ofn, true); }
-  std::vector<OPENFILENAMEA> setups;
+  bool ShowOpenFileDialog(OPENFILENAMEW& ofn) override { return Record(ofn, false); }
+  bool ShowSaveFileDialog(OPENFILENAMEW& ofn) override { return Record(ofn, true); }
+  std::vector<OPENFILENAMEW> setups;
 
  private:
-  bool Record(OPENFILENAMEA& ofn, bool save) {
+  bool Record(OPENFILENAMEW& ofn, bool save) {
     setups.push_back(ofn);
-    EXPECT_EQ(ofn.lpstrFile[0], '\0');  // no initial file name
+    EXPECT_EQ(ofn.lpstrFile[0], L'\0');  // no initial file name
     return save ? CRecordingServices::ShowSaveFileDialog(ofn) : CRecordingServices::ShowOpenFileDialog(ofn);
   }
 };
@@ -118,19 +122,20 @@ class CommandsTest : public MainWindowTest {
   CommandsTest() { app.SetMainWindow(&dialog); }
   ~CommandsTest() override { app.SetMainWindow(nullptr); }
 
-  void Choose(const std::string& path) {
+  void Choose(const std::string& path) { Choose(WidenAnsi(path)); }
+  void Choose(const std::wstring& path) {
     recorder.fileChosen = true;
     recorder.filePath = path;
   }
   void Cancel() { recorder.fileChosen = false; }
   void Generate(std::uint32_t seed) {
     theRandom.Seed(seed);
-    Click(item(IDC_GENERATE));
+    RunCommand(IDC_GENERATE);
   }
   void GenerateToFile(std::uint32_t seed, const std::string& path) {
     theRandom.Seed(seed);
     Choose(path);
-    Click(item(IDC_GENERATE_TO_FILE));
+    RunCommand(IDC_GENERATE_TO_FILE);
   }
   std::vector<std::string> Column(int column) const {
     std::vector<std::string> texts;
@@ -192,8 +197,9 @@ TEST_F(CommandsTest, EveryGeneratePathMakesWhatTheEngineMakesForTheSameSeed) {
       theRandom.Seed(99);
       if (byMenu) {
         SendMessageA(hwnd(), WM_COMMAND, IDC_GENERATE, 0);
+        FinishRun();
       } else {
-        Click(item(IDC_GENERATE));
+        RunCommand(IDC_GENERATE);
       }
       EXPECT_EQ(Column(1), EngineList(expected, 99)) << name << byMenu;
     }
@@ -224,7 +230,7 @@ TEST_F(CommandsTest, GenerateToFileWritesEveryPasswordAndLeavesTheListAlone) {
   const auto rows = Column(1);
   TypeOver(item(IDC_COUNT), "5000");
   GenerateToFile(2, dir.File("all.txt"));
-  EXPECT_EQ(dialog.outputPath, dir.File("all.txt"));
+  EXPECT_EQ(dialog.outputPath, Widen(dir.File("all.txt")));
   EXPECT_EQ(TempDir::Read(dir.File("all.txt")), EngineFile(Defaults(5000), 2, dir.File("engine.txt")));
   EXPECT_EQ(TempDir::Read(dir.File("all.txt")).size(), 5000u * 10);
   EXPECT_EQ(Column(1), rows);
@@ -240,9 +246,9 @@ TEST_F(CommandsTest, FileDialogsAndTheirCancelPaths) {
   TypeOver(item(IDC_INCLUDE_TEXT), "in");
   Cancel();
   for (int id : {IDC_GENERATE_TO_FILE, IDC_SAVE_TO_FILE}) {
-    dialog.outputPath = "stale";
+    dialog.outputPath = L"stale";
     Click(item(id));
-    EXPECT_EQ(dialog.outputPath, "") << id;
+    EXPECT_EQ(dialog.outputPath, L"") << id;
   }
   EXPECT_EQ(theSettings.count, 0);  // not filled
   Click(item(IDC_ADD_INCLUDE));
@@ -264,8 +270,8 @@ TEST_F(CommandsTest, FileDialogsAndTheirCancelPaths) {
                   {true, "Save passwords to file ...", list, save},
                   {false, "Include symbols", charset, open},
                   {false, "Exclude symbols", charset, open}};
-  char cwd[MAX_PATH] = {};
-  GetCurrentDirectoryA(MAX_PATH, cwd);
+  wchar_t cwd[MAX_PATH] = {};
+  GetCurrentDirectoryW(MAX_PATH, cwd);
   ASSERT_EQ(recorder.fileDialogs.size(), 4u);
   for (int i = 0; i < 4; ++i) {
     const auto& seen = recorder.fileDialogs[i];
@@ -289,10 +295,10 @@ TEST_F(CommandsTest, InitialDirectoryWhateverTheCurrentDirectorysLength) {
   std::filesystem::create_directories(deep);
   ASSERT_TRUE(SetCurrentDirectoryA(deep.c_str()));
   Cancel();
-  Click(item(IDC_SAVE_TO_FILE));
+  RunCommand(IDC_SAVE_TO_FILE);
   SetCurrentDirectoryA(before);
   ASSERT_EQ(recorder.fileDialogs.size(), 1u);
-  EXPECT_EQ(recorder.fileDialogs[0].initialDirectory, deep);
+  EXPECT_EQ(recorder.fileDialogs[0].initialDirectory, Widen(deep));
 }
 
 TEST_F(CommandsTest, TxtIsAppendedWhenTheLastComponentHasNoFullStop) {
@@ -309,8 +315,8 @@ TEST_F(CommandsTest, TxtIsAppendedWhenTheLastComponentHasNoFullStop) {
   };
   for (const auto& c : cases) {
     Choose(dir.File(c.chosen));
-    Click(item(IDC_SAVE_TO_FILE));
-    EXPECT_EQ(dialog.outputPath, dir.File(c.used)) << c.chosen;
+    RunCommand(IDC_SAVE_TO_FILE);
+    EXPECT_EQ(dialog.outputPath, Widen(dir.File(c.used))) << c.chosen;
     EXPECT_TRUE(std::filesystem::exists(dir.File(c.written))) << c.chosen;
   }
   EXPECT_TRUE(Warnings().empty());
@@ -320,8 +326,8 @@ TEST_F(CommandsTest, TheAppendedNameGetsItsOwnOverwriteQuestion) {
   TempDir::Write(dir.File("list.txt"), "old");
   Choose(dir.File("list"));
   recorder.boxAnswer = IDNO;
-  Click(item(IDC_SAVE_TO_FILE));
-  EXPECT_EQ(dialog.outputPath, "");
+  RunCommand(IDC_SAVE_TO_FILE);
+  EXPECT_EQ(dialog.outputPath, L"");
   EXPECT_EQ(TempDir::Read(dir.File("list.txt")), "old");
   ASSERT_EQ(recorder.boxes.size(), 1u);
   EXPECT_EQ(recorder.boxes[0].type, static_cast<UINT>(MB_YESNO | MB_ICONEXCLAMATION));
@@ -333,17 +339,17 @@ TEST_F(CommandsTest, TheAppendedNameGetsItsOwnOverwriteQuestion) {
   recorder.boxes.clear();
 
   recorder.boxAnswer = IDYES;
-  Click(item(IDC_SAVE_TO_FILE));
-  EXPECT_EQ(dialog.outputPath, dir.File("list.txt"));
+  RunCommand(IDC_SAVE_TO_FILE);
+  EXPECT_EQ(dialog.outputPath, Widen(dir.File("list.txt")));
   EXPECT_EQ(recorder.boxes.size(), 1u);
   EXPECT_TRUE(std::filesystem::exists(dir.File("list.txt")));
   EXPECT_EQ(TempDir::Read(dir.File("list.txt")), "");  // an empty list saves as 0 bytes
   recorder.boxes.clear();
 
   Choose(dir.File("list.txt"));  // named in full: the dialog has asked already
-  Click(item(IDC_SAVE_TO_FILE));
+  RunCommand(IDC_SAVE_TO_FILE);
   Choose(dir.File("fresh"));  // nothing to replace
-  Click(item(IDC_SAVE_TO_FILE));
+  RunCommand(IDC_SAVE_TO_FILE);
   EXPECT_TRUE(recorder.boxes.empty());
 }
 
@@ -354,7 +360,7 @@ TEST_F(CommandsTest, SaveAndCopyTakeTheListsPasswordsWhole) {
   GenerateToFile(4, dir.File("eight.txt"));
   EXPECT_EQ(TempDir::Read(dir.File("eight.txt")).size(), 10u * 10);
   Choose(dir.File("saved.txt"));
-  Click(item(IDC_SAVE_TO_FILE));
+  RunCommand(IDC_SAVE_TO_FILE);
   std::string lines;
   for (const auto& password : Column(1)) {
     EXPECT_EQ(password.size(), 20u);
@@ -379,7 +385,7 @@ TEST_F(CommandsTest, SaveAndCopyTakeTheListsPasswordsWhole) {
   s.length = 1000000;
   EXPECT_EQ(longest, EngineList(s, 5).at(0));
   Choose(dir.File("long.txt"));
-  Click(item(IDC_SAVE_TO_FILE));
+  RunCommand(IDC_SAVE_TO_FILE);
   EXPECT_EQ(TempDir::Read(dir.File("long.txt")), longest + "\r\n");
   dialog.passwordList.SelectRow(0);
   Click(item(IDC_TO_CLIPBOARD));
@@ -464,7 +470,7 @@ TEST_F(CommandsTest, CreateAndWriteFailuresWarnOnceEach) {
   {
     Locked held(dir.File("held.txt"));
     Choose(dir.File("held.txt"));
-    Click(item(IDC_SAVE_TO_FILE));
+    RunCommand(IDC_SAVE_TO_FILE);
     EXPECT_TRUE(Mentions(Warnings(), dir.File("held.txt")));
   }
   EXPECT_EQ(TempDir::Read(dir.File("held.txt")), "old");
@@ -492,7 +498,7 @@ TEST_F(CommandsTest, CreateAndWriteFailuresWarnOnceEach) {
   GenerateToFile(3, full);
   EXPECT_TRUE(Mentions(Warnings(), "could not be written completely"));
   Choose(full);
-  Click(item(IDC_SAVE_TO_FILE));
+  RunCommand(IDC_SAVE_TO_FILE);
   EXPECT_TRUE(Mentions(Warnings(), "could not be written completely"));
   EXPECT_EQ(Column(1), rows);
 }
@@ -526,9 +532,70 @@ TEST_F(CommandsTest, TheMainMenuCarriesTheButtonsIds) {
   Cancel();
   SendMessageA(hwnd(), WM_COMMAND, IDC_GENERATE_TO_FILE, 0);
   SendMessageA(hwnd(), WM_COMMAND, IDC_SAVE_TO_FILE, 0);
+  EXPECT_FALSE(dialog.IsRunning());
   ASSERT_EQ(recorder.fileDialogs.size(), 2u);
   EXPECT_EQ(recorder.fileDialogs[0].title, "Generate passwords to file ...");
   EXPECT_EQ(recorder.fileDialogs[1].title, "Save passwords to file ...");
+}
+
+// Paths in any script: a folder named in Cyrillic and Japanese, through the file dialogs, the
+// writes, a replacement, Add from file and the messages that show a path.
+TEST_F(CommandsTest, PathsInAnyScriptWorkEverywhere) {
+  const std::filesystem::path folder = std::filesystem::path(Widen(dir.File("x"))).parent_path() /
+                                       L"\u041a\u043b\u044e\u0447\u0438 \u30d1\u30b9\u30ef\u30fc\u30c9";
+  ASSERT_TRUE(std::filesystem::create_directories(folder));
+  const auto read = [](const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
+  const std::wstring list = (folder / L"list").wstring();
+  const std::wstring listTxt = list + L".txt";
+
+  theRandom.Seed(1);
+  Choose(list);
+  RunCommand(IDC_GENERATE_TO_FILE);
+  EXPECT_EQ(dialog.outputPath, listTxt);
+  EXPECT_EQ(read(listTxt), EngineFile(Defaults(10), 1, dir.File("engine.txt")));
+  // Replaced, after the question about the appended name, which shows the path whole.
+  recorder.boxAnswer = IDYES;
+  theRandom.Seed(2);
+  Choose(list);
+  RunCommand(IDC_GENERATE_TO_FILE);
+  EXPECT_EQ(read(listTxt), EngineFile(Defaults(10), 2, dir.File("engine.txt")));
+  recorder.boxAnswer = IDOK;
+
+  Generate(3);
+  Choose((folder / L"saved.txt").wstring());
+  RunCommand(IDC_SAVE_TO_FILE);
+  std::string lines;
+  for (const auto& password : Column(1)) lines += password + "\r\n";
+  EXPECT_EQ(read(folder / L"saved.txt"), lines);
+
+  std::ofstream(folder / L"set.chr", std::ios::binary) << "xyz";
+  Click(item(IDC_USE_INCLUDE));
+  Choose((folder / L"set.chr").wstring());
+  Click(item(IDC_ADD_INCLUDE));
+  EXPECT_EQ(dialog.includeText, "xyz");
+
+  // Failures name the path as it is, and a device being written is no existing file to keep.
+  const std::wstring missingSet = (folder / L"\u0444.chr").wstring();
+  Choose(missingSet);
+  Click(item(IDC_ADD_INCLUDE));
+  const std::wstring missingFolder = (folder / L"\u30d5" / L"out.txt").wstring();
+  Choose(missingFolder);
+  RunCommand(IDC_GENERATE_TO_FILE);
+  Choose(std::wstring(L"Z:\\dev\\full."));
+  RunCommand(IDC_GENERATE_TO_FILE);
+  std::vector<std::wstring> texts;
+  for (const auto& box : recorder.boxes) texts.push_back(box.wideText);
+  EXPECT_EQ(texts, (std::vector<std::wstring>{
+                       listTxt + L" already exists.\nDo you want to replace it?",
+                       L"The file \"" + missingSet + L"\" could not be opened.",
+                       L"The file \"" + missingFolder + L"\" could not be created.",
+                       L"The file \"Z:\\dev\\full.\" could not be written completely. The disk may be full.",
+                   }));
+  for (const auto& box : recorder.boxes) EXPECT_EQ(box.caption, "app_tests");
+  recorder.boxes.clear();
 }
 
 class ModalCommandsTest : public ::testing::Test {
@@ -544,8 +611,9 @@ TEST_F(ModalCommandsTest, AltGAltFAndAltSRunTheCommands) {
   const auto press = [](char key) {
     return [key](HWND) { PostMessageA(GetFocus(), WM_SYSCHAR, static_cast<WPARAM>(key), 1 << 29); };
   };
-  RunModalSteps(dialog, {press('g'), [&](HWND) { rows = dialog.passwordList.GetItemCount(); }, press('f'), press('s'),
-                         [&](HWND) { dialog.EndDialog(IDCANCEL); }});
+  const auto finished = [&](HWND) { PumpUntil([&] { return !dialog.IsRunning(); }, 60000); };
+  RunModalSteps(dialog, {press('g'), finished, [&](HWND) { rows = dialog.passwordList.GetItemCount(); }, press('f'),
+                         press('s'), [&](HWND) { dialog.EndDialog(IDCANCEL); }});
   EXPECT_EQ(rows, 10);
   ASSERT_EQ(services.fileDialogs.size(), 2u);
   EXPECT_EQ(services.fileDialogs[0].title, "Generate passwords to file ...");

@@ -59,6 +59,18 @@ class MainWindowTest : public ::testing::Test {
   HWND randomItem(int id) const { return GetDlgItem(randomPage(), id); }
   HWND maskItem(int id) const { return GetDlgItem(maskPage(), id); }
 
+  // Waits, answering messages, until the window's run has ended and been put away (the
+  // commands that run end after the click, through the window's messages).
+  void FinishRun() {
+    EXPECT_TRUE(PumpUntil([this] { return !dialog.IsRunning(); }, kRunTimeoutMs)) << "the run did not end";
+  }
+  // Clicks the button `id` and waits for the run it starts, if any.
+  void RunCommand(int id) {
+    Click(item(id));
+    FinishRun();
+  }
+  static constexpr DWORD kRunTimeoutMs = 120000;
+
   // The texts of the warnings shown so far, then forgotten.
   std::vector<std::string> TakeWarnings() {
     std::vector<std::string> texts;

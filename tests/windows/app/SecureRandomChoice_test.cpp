@@ -82,7 +82,7 @@ TEST_F(SecureRandomChoiceTest, TheCheckSurvivesARestart) {
 TEST_F(SecureRandomChoiceTest, CheckedRunsDrawFromTheSecureSourceAndAFailureWarns) {
   Toggle();
   theRandom.Seed(99);
-  Click(item(IDC_GENERATE));
+  RunCommand(IDC_GENERATE);
   EXPECT_EQ(theRandom.State(), 99u);  // the 15-bit generator was not used
   ASSERT_EQ(dialog.passwordList.GetItemCount(), 10);
   const std::string first = dialog.passwordList.GetItemText(0, 1);
@@ -92,14 +92,14 @@ TEST_F(SecureRandomChoiceTest, CheckedRunsDrawFromTheSecureSourceAndAFailureWarn
   EXPECT_TRUE(TakeWarnings().empty());
 
   ReplaceSystemRandom([](void*, std::size_t) { return false; });
-  Click(item(IDC_GENERATE));
+  RunCommand(IDC_GENERATE);
   EXPECT_TRUE(Mentions(TakeWarnings(), "secure random source failed"));
   EXPECT_EQ(dialog.passwordList.GetItemCount(), 0);
   const std::string kept = dir.File("kept.txt");
   TempDir::Write(kept, "old");
   services.fileChosen = true;
-  services.filePath = kept;
-  Click(item(IDC_GENERATE_TO_FILE));
+  services.filePath = WidenAnsi(kept);
+  RunCommand(IDC_GENERATE_TO_FILE);
   EXPECT_TRUE(Mentions(TakeWarnings(), "No passwords were made"));
   EXPECT_EQ(TempDir::Read(kept), "old");
   Toggle();

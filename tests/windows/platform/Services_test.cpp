@@ -35,6 +35,20 @@ TEST(AppMessageBox, CaptionIsTheTitleAndIconsFollowTheButtonSet) {
   }
 }
 
+TEST(AppMessageBox, AWideTextReachesTheBoxWhole) {
+  CRecordingServices services;
+  CScopedServices scope(services);
+  const std::wstring text = L"C:\\\u041a\u043b\u044e\u0447\\\u30d1\u30b9.txt already exists.";
+  services.boxAnswer = IDYES;
+  EXPECT_EQ(AppMessageBox(text, MB_YESNO), IDYES);
+  AppMessageBox(text, MB_RETRYCANCEL);
+  ASSERT_EQ(services.boxes.size(), 2u);
+  EXPECT_EQ(services.boxes[0].wideText, text);
+  EXPECT_EQ(services.boxes[0].caption, "platform_tests");
+  EXPECT_EQ(services.boxes[0].type, static_cast<UINT>(MB_YESNO | MB_ICONEXCLAMATION));
+  EXPECT_EQ(services.boxes[1].type, static_cast<UINT>(MB_RETRYCANCEL));
+}
+
 TEST(AppMessageBox, IsOwnedByTheMainWindow) {
   CRecordingServices services;
   CScopedServices scope(services);

@@ -17,7 +17,8 @@ class CRecordingServices : public CPlatformServices {
  public:
   struct Box {
     HWND owner;
-    std::string text;
+    std::string text;       // a wide box's text in the ANSI code page
+    std::wstring wideText;  // the text as shown; an ANSI box's text widened
     std::string caption;
     UINT type;
     HWND focusBefore;  // the focus when the box was asked for
@@ -26,18 +27,23 @@ class CRecordingServices : public CPlatformServices {
     bool save;
     std::string title;
     std::string filter;  // zero separators shown as '|'
-    std::string initialDirectory;
+    std::wstring initialDirectory;
     DWORD flags;
     HWND owner;
   };
 
   int ShowMessageBox(HWND owner, const std::string& text, const std::string& caption, UINT type) override {
-    boxes.push_back({owner, text, caption, type, GetFocus()});
+    boxes.push_back({owner, text, WidenAnsi(text), caption, type, GetFocus()});
     if (onBox) onBox();
     return boxAnswer;
   }
-  bool ShowOpenFileDialog(OPENFILENAMEA& ofn) override { return FileAnswer(ofn, false); }
-  bool ShowSaveFileDialog(OPENFILENAMEA& ofn) override { return FileAnswer(ofn, true); }
+  int ShowMessageBoxW(HWND owner, const std::wstring& text, const std::wstring& caption, UINT type) override {
+    boxes.push_back({owner, NarrowToAnsi(text), text, NarrowToAnsi(caption), type, GetFocus()});
+    if (onBox) onBox();
+    return boxAnswer;
+  }
+  bool ShowOpenFileDialog(OPENFILENAMEW& ofn) override { return FileAnswer(ofn, false); }
+  bool ShowSaveFileDialog(OPENFILENAMEW& ofn) override { return FileAnswer(ofn, true); }
   INT_PTR ShellOpen(HWND, const char*, const char* file, const char*, const char*, int show) override {
     shellOpens.push_back(file != nullptr ? file : "");
     shellShow = show;
@@ -58,18 +64,18 @@ class CRecordingServices : public CPlatformServices {
   int boxAnswer = IDOK;
   std::function<void()> onBox;  // runs while the "box" is up
   bool fileChosen = false;      // false: the dialog is cancelled
-  std::string filePath;         // the path a chosen file dialog returns
+  std::wstring filePath;        // the path a chosen file dialog returns
   INT_PTR shellAnswer = 42;
   UINT runAnswer = 33;
 
  private:
-  bool FileAnswer(OPENFILENAMEA& ofn, bool save) {
+  bool FileAnswer(OPENFILENAMEW& ofn, bool save) {
     std::string filter;
-    for (const char* p = ofn.lpstrFilter; p != nullptr && *p != '\0'; p += std::string(p).size() + 1) {
-      filter += std::string(p) + "|";
+    for (const wchar_t* p = ofn.lpstrFilter; p != nullptr && *p != L'\0'; p += std::wstring(p).size() + 1) {
+      filter += NarrowToAnsi(p) + "|";
     }
-    fileDialogs.push_back({save, ofn.lpstrTitle ? ofn.lpstrTitle : "", filter,
-                           ofn.lpstrInitialDir ? ofn.lpstrInitialDir : "", ofn.Flags, ofn.hwndOwner});
+    fileDialogs.push_back({save, ofn.lpstrTitle ? NarrowToAnsi(ofn.lpstrTitle) : "", filter,
+                           ofn.lpstrInitialDir ? ofn.lpstrInitialDir : L"", ofn.Flags, ofn.hwndOwner});
     if (!fileChosen || filePath.size() + 1 > ofn.nMaxFile) return false;
     filePath.copy(ofn.lpstrFile, filePath.size());
     ofn.lpstrFile[filePath.size()] = '\0';
@@ -157,6 +163,22 @@ inline INT_PTR RunModalSteps(CDialog& dialog, std::vector<std::function<void(HWN
   KillTimer(nullptr, timer);
   driver = nullptr;
   return result;
+}
+
+// Dispatches this thread's messages until `done()` holds or `timeoutMs` have passed; true
+// when it holds. A nested modal loop started by a message runs inside the dispatch.
+inline bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
+  const ULONGLONG end = GetTickCount64() + timeoutMs;
+  while (!done()) {
+    if (GetTickCount64() >= end) return false;
+    MSG msg;
+    while (!done() && PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&msg);
+      DispatchMessageA(&msg);
+    }
+    if (!done()) MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+  }
+  return true;
 }
 
 // Typing: one WM_CHAR per character, as the keyboard would deliver them.

@@ -1,5 +1,5 @@
-// The dialog templates: each creates, with its frame, font, and every control in order with
-// the right class, id, text, style, place and size; the Tab key visits the tab stops in order.
+// The dialog templates (main window, pages, About box, progress window): each creates, with its frame, font, and every
+// control in order with the right class, id, text, style, place and size; the Tab key visits the tab stops in order.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -150,6 +150,23 @@ const TemplateShape kAboutBox{
         {"Button", IDOK, "OK", kChild | BS_DEFPUSHBUTTON | WS_TABSTOP, 200, 176, 55, 15},
     }};
 
+// Caption: the template's until the program sets the application title at run time.
+const TemplateShape kProgressWindow{
+    "progress window",
+    IDD_PROGRESS,
+    false,
+    DS_SETFONT | DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU,
+    0,
+    "Keymoor",
+    220,
+    72,
+    {
+        {"Static", IDC_PROGRESS_COUNT, "", kChild | SS_LEFT | SS_NOPREFIX, 7, 7, 206, 8},
+        {"msctls_progress32", IDC_PROGRESS_BAR, "", kChild, 7, 19, 206, 10},
+        {"Static", IDC_PROGRESS_TIME, "", kChild | SS_LEFT | SS_NOPREFIX, 7, 34, 206, 8},
+        {"Button", IDCANCEL, "Cancel", kChild | BS_PUSHBUTTON | WS_TABSTOP, 163, 51, 50, 14},
+    }};
+
 // Dialog units to pixels for a position and a size, mapped the way the dialog manager does it
 // (each number on its own, so that a size is not the difference of two rounded edges).
 RECT ToPixels(HWND dialog, int x, int y, int cx, int cy) {
@@ -248,7 +265,8 @@ TEST_P(DialogTemplates, TabKeyVisitsTabStopsInTemplateOrder) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Keymoor, DialogTemplates,
-                         ::testing::Values(&kMainWindow, &kRandomPage, &kMaskPage, &kAboutBox), [](const auto& info) {
+                         ::testing::Values(&kMainWindow, &kRandomPage, &kMaskPage, &kAboutBox, &kProgressWindow),
+                         [](const auto& info) {
                            std::string name = info.param->name;
                            name.erase(std::remove(name.begin(), name.end(), ' '), name.end());
                            return name;

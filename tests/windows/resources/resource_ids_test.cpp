@@ -52,7 +52,7 @@ std::vector<Define> ReadResourceHeader() {
 std::map<int, std::set<int>> TemplateControlIds() {
   std::map<int, std::set<int>> ids;
   UniqueWindow host = Host();
-  for (int dialogId : {IDD_ABOUT, IDD_GENERATOR, IDD_RANDOM_TYPE, IDD_MASK_TYPE}) {
+  for (int dialogId : {IDD_ABOUT, IDD_GENERATOR, IDD_RANDOM_TYPE, IDD_MASK_TYPE, IDD_PROGRESS}) {
     bool child = dialogId == IDD_RANDOM_TYPE || dialogId == IDD_MASK_TYPE;
     UniqueWindow dialog = CreateTemplate(dialogId, child ? host.get() : nullptr);
     EXPECT_TRUE(dialog) << dialogId;
