@@ -17,6 +17,7 @@
 
 #include "engine/BlockPipeline.h"
 #include "engine/CharacterPool.h"
+#include "engine/EverySet.h"
 #include "engine/FastFill.h"
 #include "engine/PasswordFiles.h"
 #include "engine/SecureRandom.h"
@@ -220,6 +221,18 @@ bool NeedsDraws(const CGenerationSettings& s) {
   return !s.symbolMask.empty() && s.mask.find(s.symbolMask[0]) != std::string::npos;
 }
 
+// The random characters of the shortest password of these settings.
+std::size_t Places(const CGenerationSettings& s) {
+  if (s.mode == GenerationMode::Masked)
+    return s.symbolMask.empty() ? 0
+                                : static_cast<std::size_t>(std::count(s.mask.begin(), s.mask.end(), s.symbolMask[0]));
+  return s.variableLength && NominalLength(s) >= 6 ? 5 : NominalLength(s);
+}
+
+// Thrown out of the line maker of a cancelled run: a file run's pipeline then drops what
+// is queued and the file layer leaves the target as it was.
+struct RunCancelled {};
+
 // The lines of a run from one source: every line alike (a layout), long Random lines
 // filled in place, or variable lengths.
 template <class Source>
@@ -227,10 +240,13 @@ class CLines {
  public:
   using Table = typename Source::Table;
 
-  // `pool` may be empty only when no line draws (NeedsDraws). Everything a run needs is
-  // allocated here.
-  CLines(const CGenerationSettings& s, const CCharacterPool& pool, Source& source)
-      : source_(source), nominal_(NominalLength(s)) {
+  // `pool` may be empty only when no line draws (NeedsDraws). With a `rule`, every line
+  // passes it, and the draws of one that does not are drawn again; a `control` is then
+  // told of the lines made while a block is made, and a cancel ends it there
+  // (RunCancelled). Everything a run needs is allocated here.
+  CLines(const CGenerationSettings& s, const CCharacterPool& pool, Source& source, const CSetRule* rule,
+         CRunControl* control)
+      : source_(source), nominal_(NominalLength(s)), rule_(rule), control_(control) {
     const bool masked = s.mode == GenerationMode::Masked;
     variable_ = !masked && s.variableLength && nominal_ >= 6;
     if (pool.Length() > 0) table_.emplace(pool.View());
@@ -258,6 +274,7 @@ class CLines {
         isDraw[p] = !masked || (!s.symbolMask.empty() && line[p] == s.symbolMask[0]);
       layout_.emplace(line, isDraw);
       if (layout_->Draws() > 0 && table_) chars_.emplace(source_, *table_, capacity);
+      if (rule_ && chars_) kept_ = CWipedBuffer(capacity + 32);
     }
   }
 
@@ -268,11 +285,14 @@ class CLines {
   // surely fits in `size` bytes, counting `left` down; returns the bytes made. May write
   // up to CPasswordListFile::kRoomSlack bytes past them. REQUIRES: size >= MaxLine().
   std::size_t Make(char* out, std::size_t size, std::int64_t& left) {
-    if (variable_) return MakeVariable(out, size, left);
-    if (layout_) return AssembleLines(*layout_, chars_ ? &*chars_ : nullptr, out, size, left);
+    if (variable_) return rule_ ? MakeVariableEvery(out, size, left) : MakeVariable(out, size, left);
+    if (layout_) {
+      if (rule_ && chars_) return MakeLayoutEvery(out, size, left);
+      return AssembleLines(*layout_, chars_ ? &*chars_ : nullptr, out, size, left);
+    }
     std::size_t used = 0;  // long Random lines, filled in place
     for (const std::size_t width = MaxLine(); left > 0 && size - used >= width; --left, used += width) {
-      source_.Fill(*table_, out + used, nominal_);
+      FillPassing(out + used, nominal_);
       EndLine(out + used + nominal_);
     }
     return used;
@@ -282,6 +302,75 @@ class CLines {
   typename Source::Mark Now() const { return chars_ ? chars_->Now() : source_.Now(); }
 
  private:
+  // Tells the control of the lines made; a cancel asked for ends the block here.
+  void Check() {
+    if (control_ && control_->Report(made_)) throw RunCancelled{};
+  }
+
+  // n characters in place, drawn again until they pass the rule, if any.
+  void FillPassing(char* out, std::size_t n) {
+    source_.Fill(*table_, out, n);
+    while (rule_ && !rule_->Passes(out, n)) {
+      Check();
+      source_.Fill(*table_, out, n);
+    }
+    ++made_;
+  }
+
+  // Layout lines under the rule: of the staged passwords, those that pass are assembled.
+  std::size_t MakeLayoutEvery(char* out, std::size_t size, std::int64_t& left) {
+    const std::size_t width = layout_->Width(), draws = layout_->Draws();
+    std::size_t used = 0;
+    while (left > 0 && size - used >= width) {
+      chars_->Ensure(draws);
+      const auto room = static_cast<std::size_t>(std::min<std::int64_t>(left, (size - used) / width));
+      std::size_t taken = 0;
+      const std::size_t lines =
+          rule_->Keep(chars_->Chars(), chars_->Available() / draws, draws, kept_.Data(), room, taken);
+      layout_->Assemble(kept_.Data(), lines, out + used);
+      chars_->Take(taken);
+      used += lines * width;
+      left -= static_cast<std::int64_t>(lines);
+      made_ += static_cast<std::int64_t>(lines);
+      Check();
+    }
+    return used;
+  }
+
+  // Variable lengths under the rule: a line's length is drawn once, then its characters
+  // until they pass.
+  std::size_t MakeVariableEvery(char* out, std::size_t size, std::int64_t& left) {
+    char* at = out;
+    char* const last = out + size - MaxLine();
+    for (; left > 0 && at <= last; --left) {
+      std::size_t n = 0;
+      if (!chars_) {
+        n = 5 + source_.Below(static_cast<std::uint32_t>(nominal_ - 4));
+        FillPassing(at, n);
+      } else {
+        if constexpr (Source::kLengthsInStream) {
+          chars_->Ensure(1);
+          n = chars_->Seconds()[0] - 1u;  // the step to the next length draw, less the length draw
+          chars_->Take(1);
+        } else {
+          lengths_->Ensure(1);
+          n = static_cast<unsigned char>(lengths_->Chars()[0]);
+          lengths_->Take(1);
+        }
+        for (chars_->Ensure(n); !rule_->Passes(chars_->Chars(), n); chars_->Ensure(n)) {
+          chars_->Take(n);
+          Check();
+        }
+        CopyShort(at, chars_->Chars(), n);  // up to 15 bytes past the line, which the next overwrites
+        chars_->Take(n);
+        ++made_;
+      }
+      EndLine(at + n);
+      at += n + 2;
+    }
+    return static_cast<std::size_t>(at - out);
+  }
+
   std::size_t MakeVariable(char* out, std::size_t size, std::int64_t& left) {
     char* at = out;
     char* const last = out + size - MaxLine();  // the last place where any line fits
@@ -333,11 +422,11 @@ class CLines {
   std::optional<CLineLayout> layout_;
   std::optional<CStage<Source>> chars_, lengths_;
   std::optional<CVariableLines> walk_;
+  const CSetRule* rule_;  // null: every line passes
+  CRunControl* control_;
+  CWipedBuffer kept_;      // the passing passwords' characters of a layout under the rule
+  std::int64_t made_ = 0;  // lines made under the rule
 };
-
-// Thrown out of the block maker of a cancelled file run: the pipeline then drops what is
-// queued and the file layer leaves the target as it was.
-struct RunCancelled {};
 
 bool StopAsked(CRunControl* control, std::int64_t made) { return control && control->Report(made); }
 
@@ -361,7 +450,14 @@ GenerateResult LineByLine(CLines<Source>& lines, Source& source, const PasswordS
       break;
     }
     std::int64_t one = 1;
-    const std::size_t length = lines.Make(line.Data(), width, one) - 2;
+    const typename Source::Mark before = lines.Now();
+    std::size_t length = 0;
+    try {
+      length = lines.Make(line.Data(), width, one) - 2;
+    } catch (const RunCancelled&) {
+      source.Settle(before);
+      return GenerateResult::Cancelled;  // the file, if any, is abandoned with `file`
+    }
     if (!toFile) {
       sink.rows->AddRow(static_cast<int>(made), std::to_string(made), std::string_view(line.Data(), length));
     } else if (!file.WriteLine(line.Data(), length)) {
@@ -412,13 +508,18 @@ GenerateResult ThroughPipeline(CLines<Source>& lines, Source& source, const std:
 
 template <class Source>
 GenerateResult RunFrom(Source& source, const CGenerationSettings& settings, const PasswordSink& sink,
-                       std::int64_t count, CRunControl* control, bool& created) {
+                       std::int64_t count, bool everySet, CRunControl* control, bool& created) {
   const CCharacterPool pool = CCharacterPool::Build(settings);
   if (sink.kind == PasswordSink::Kind::List) count = std::min<std::int64_t>(count, PasswordSink::kMaxListRows);
   if (count > 0 && pool.Length() == 0 && NeedsDraws(settings)) return GenerateResult::EmptyPool;
+  std::optional<CSetRule> rule;
+  if (everySet) rule.emplace(settings, pool.View());
+  if (rule && rule->Count() == 0) rule.reset();  // nothing to ask for
+  if (count > 0 && rule && static_cast<std::size_t>(rule->Count()) > Places(settings))
+    return GenerateResult::SetsDoNotFit;
   // The secure key comes before the file: a failed source leaves any existing file untouched.
   if (!source.Start()) return GenerateResult::RandomFailed;
-  CLines<Source> lines(settings, pool, source);
+  CLines<Source> lines(settings, pool, source, rule ? &*rule : nullptr, control);
   if (sink.kind == PasswordSink::Kind::List || lines.MaxLine() > CPasswordListFile::kBlockSize)
     return LineByLine(lines, source, sink, count, control, created);
   return ThroughPipeline(lines, source, sink.path, count, control, created);
@@ -435,16 +536,21 @@ GenerateResult CPasswordGenerator::Run(const CGenerationSettings& settings, cons
   try {
     if (options.secure) {
       CSecureSource source;
-      return RunFrom(source, settings, sink, count, options.control, created);
+      return RunFrom(source, settings, sink, count, options.everySet, options.control, created);
     }
     CExactSource source(options.random ? *options.random : theRandom);
-    return RunFrom(source, settings, sink, count, options.control, created);
+    return RunFrom(source, settings, sink, count, options.everySet, options.control, created);
   } catch (const std::bad_alloc&) {
     if (created) throw;
   } catch (const std::system_error&) {
     if (created) throw;
   }
   return sink.kind == PasswordSink::Kind::List ? GenerateResult::OutOfMemory : GenerateResult::CannotCreate;
+}
+
+SetsAndPlaces CPasswordGenerator::EverySetNeeds(const CGenerationSettings& settings) {
+  const CCharacterPool pool = CCharacterPool::Build(settings);
+  return {CSetRule(settings, pool.View()).Count(), Places(settings)};
 }
 
 GenerateResult CPasswordGenerator::Generate(const CGenerationSettings& settings, const PasswordSink& sink,

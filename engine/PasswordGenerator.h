@@ -2,6 +2,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -41,6 +42,8 @@ enum class GenerateResult : std::int32_t {
   RandomFailed = -4,  // the system's secure random source failed; nothing was made, no file touched
   Cancelled = -5,     // cancelled through CRunControl; a file run leaves the target as it was
   OutOfMemory = -6,   // a list run could not get its memory; no row was added
+  SetsDoNotFit = -7,  // every ticked set is asked for in each password, and there are more
+                      // such sets than random characters in one; nothing was made, no file touched
 };
 
 // Progress and cancel of one run, shared by the thread that runs it and any that watch it.
@@ -69,6 +72,16 @@ struct RunOptions {
   CRandomSource* random = nullptr;  // the 15-bit generator to draw from; null for theRandom
   std::int64_t count = -1;          // passwords to make; below 0, settings.count
   CRunControl* control = nullptr;   // progress and cancel; none when null
+  // Each password holds at least one character of each built-in set that is ticked and
+  // has a character left in the pool: one that does not is drawn again whole (a variable
+  // length is kept), so that every passing password of a length is equally likely.
+  bool everySet = false;
+};
+
+// What the every-set rule asks of one password of some settings.
+struct SetsAndPlaces {
+  int sets = 0;            // the ticked sets with a character in the pool
+  std::size_t places = 0;  // the random characters of the shortest password
 };
 
 class CPasswordGenerator {
@@ -84,6 +97,9 @@ class CPasswordGenerator {
   // get its memory returns OutOfMemory.
   static GenerateResult Run(const CGenerationSettings& settings, const PasswordSink& sink,
                             const RunOptions& options = {});
+  // The sets and places of the every-set rule: a run with everySet is refused with
+  // SetsDoNotFit when sets > places.
+  static SetsAndPlaces EverySetNeeds(const CGenerationSettings& settings);
   // Builds the pool, then makes `count` passwords (at most 1,000 for a list) drawing
   // from `random`, and hands each to the sink. A run that would need a random character
   // from an empty pool is refused before any file is touched.
