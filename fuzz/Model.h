@@ -6,12 +6,16 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "engine/GenerationSettings.h"
 
@@ -61,25 +65,39 @@ inline void Expect(bool ok, const char* what) {
 // draw of 0 to n - 1 scales bits 16 to 30 by n / 32767, capped at n - 1.
 struct ModelRandom {
   std::uint32_t state;
+  std::uint64_t draws = 0;  // made so far
 
   std::uint32_t Pick(std::uint32_t n) {
+    ++draws;
     state = state * 214013u + 2531011u;
     const std::uint64_t q = ((state >> 16) & 0x7FFFu) * std::uint64_t{n} / 32767u;
     return q < n ? static_cast<std::uint32_t>(q) : n - 1;
   }
 };
 
-// The pool: the ticked sets in their order, then the first 1,000 include bytes that are
-// new and not zero, then the first 1,000 exclude bytes taken out where present.
-inline std::string ModelPool(const CGenerationSettings& s) {
+// The four built-in sets in the window's order, byte for byte as the pool appends them.
+inline const std::array<std::string, 4>& ModelBuiltInSets() {
   static const unsigned char kSpecial[] = {0x60, 0x7E, 0x21, 0x40, 0x23, 0x24, 0x25, 0x5E, 0x26, 0x2A, 0x28,
                                            0x29, 0x2D, 0x5F, 0x3D, 0x2B, 0x5C, 0x7C, 0x2C, 0x2E, 0x2F, 0x3C,
                                            0x3E, 0x3F, 0x3B, 0x3A, 0x27, 0x22, 0x5B, 0x5D, 0x7B, 0x7D};
+  static const std::array<std::string, 4> sets = {
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZ",
+      "abcdefghjiklmnopqrstuvwxyz",  // "j" before "i", as the window has always had it
+      "0123456789", std::string(std::begin(kSpecial), std::end(kSpecial))};
+  return sets;
+}
+
+// Which of the four built-in sets the settings tick, in the same order.
+inline std::array<bool, 4> ModelTicked(const CGenerationSettings& s) {
+  return {s.useCapitals != 0, s.useSmall != 0, s.useDigits != 0, s.useSpecial != 0};
+}
+
+// The pool: the ticked sets in their order, then the first 1,000 include bytes that are
+// new and not zero, then the first 1,000 exclude bytes taken out where present.
+inline std::string ModelPool(const CGenerationSettings& s) {
   std::string pool;
-  if (s.useCapitals) pool += "ABCDEFGHIJKLMNOPQRSTUVWXYZ";
-  if (s.useSmall) pool += "abcdefghjiklmnopqrstuvwxyz";  // "j" before "i", as the window has always had it
-  if (s.useDigits) pool += "0123456789";
-  if (s.useSpecial) pool.append(std::begin(kSpecial), std::end(kSpecial));
+  for (int k = 0; k < 4; ++k)
+    if (ModelTicked(s)[k]) pool += ModelBuiltInSets()[k];
   if (s.useInclude)
     for (char c : s.includeText.substr(0, 1000))
       if (c != '\0' && pool.find(c) == std::string::npos) pool += c;
@@ -87,6 +105,50 @@ inline std::string ModelPool(const CGenerationSettings& s) {
     for (char c : s.excludeText.substr(0, 1000))
       if (const auto at = pool.find(c); at != std::string::npos) pool.erase(at, 1);
   return pool;
+}
+
+// The every-set rule's sets: each built-in set that is ticked and still has a character in
+// the pool, as its characters. Include symbols are no set of their own.
+inline std::vector<std::string> ModelRequiredSets(const CGenerationSettings& s, const std::string& pool) {
+  std::vector<std::string> required;
+  for (int k = 0; k < 4; ++k)
+    if (ModelTicked(s)[k] && pool.find_first_of(ModelBuiltInSets()[k]) != std::string::npos)
+      required.push_back(ModelBuiltInSets()[k]);
+  return required;
+}
+
+// Whether the drawn characters of a password hold a character of every required set.
+inline bool ModelPasses(const std::vector<std::string>& required, std::string_view drawn) {
+  for (const std::string& set : required)
+    if (drawn.find_first_of(set) == std::string_view::npos) return false;
+  return true;
+}
+
+// The random characters of the shortest password of these settings: the markers of the
+// mask, the shortest variable length (5), or the length.
+inline std::size_t ModelPlaces(const CGenerationSettings& s) {
+  if (s.mode == GenerationMode::Masked)
+    return s.symbolMask.empty() ? 0
+                                : static_cast<std::size_t>(std::count(s.mask.begin(), s.mask.end(), s.symbolMask[0]));
+  const auto length = static_cast<std::size_t>(std::max(s.length, 0));
+  return s.variableLength && length >= 6 ? 5 : length;
+}
+
+// The chance that `places` characters drawn evenly from the pool hold every required set:
+// by inclusion and exclusion over the sets a password may miss.
+inline double ModelPassChance(const std::vector<std::string>& required, const std::string& pool, std::size_t places) {
+  double chance = 0;
+  for (unsigned missed = 0; missed < 1u << required.size(); ++missed) {
+    std::size_t out = 0;  // pool characters of the missed sets (the sets share none)
+    for (std::size_t k = 0; k < required.size(); ++k)
+      if (missed >> k & 1)
+        out += static_cast<std::size_t>(
+            std::count_if(pool.begin(), pool.end(), [&](char c) { return required[k].find(c) != std::string::npos; }));
+    const double term =
+        std::pow(1.0 - static_cast<double>(out) / static_cast<double>(pool.size()), static_cast<double>(places));
+    chance += __builtin_popcount(missed) % 2 ? -term : term;
+  }
+  return chance;
 }
 
 // Whether a run of these settings needs a character from the pool at all.
@@ -97,23 +159,41 @@ inline bool ModelNeedsPool(const CGenerationSettings& s) {
 }
 
 // Makes `count` passwords in order, each handed to onPassword, drawing from `random`.
+// With `required` sets (the every-set rule), a password whose drawn characters miss one of
+// them is drawn again whole, from the next draws, keeping its variable length. Gives up,
+// returning false, once more than `maxDraws` draws are made.
 // REQUIRES: the pool is not empty where ModelNeedsPool says it is needed.
 template <class OnPassword>
-void ModelPasswords(const CGenerationSettings& s, const std::string& pool, std::int64_t count, ModelRandom& random,
-                    OnPassword onPassword) {
+bool ModelPasswords(const CGenerationSettings& s, const std::string& pool, std::int64_t count, ModelRandom& random,
+                    OnPassword onPassword, const std::vector<std::string>& required = {},
+                    std::uint64_t maxDraws = UINT64_MAX) {
   const auto poolSize = static_cast<std::uint32_t>(pool.size());
-  std::string password;
+  const bool masked = s.mode == GenerationMode::Masked;
+  std::string password, drawn;
   for (std::int64_t i = 0; i < count; ++i) {
-    password.clear();
-    if (s.mode == GenerationMode::Masked) {
-      for (char c : s.mask) password += !s.symbolMask.empty() && c == s.symbolMask[0] ? pool[random.Pick(poolSize)] : c;
-    } else {
-      auto length = static_cast<std::uint32_t>(s.length);
-      if (s.variableLength && length >= 6) length = 5 + random.Pick(length - 4);
-      for (std::uint32_t k = 0; k < length; ++k) password += pool[random.Pick(poolSize)];
-    }
+    auto length = static_cast<std::uint32_t>(s.length);
+    if (!masked && s.variableLength && length >= 6) length = 5 + random.Pick(length - 4);
+    do {
+      if (random.draws > maxDraws) return false;
+      password.clear();
+      drawn.clear();
+      if (masked) {
+        for (char c : s.mask) {
+          if (!s.symbolMask.empty() && c == s.symbolMask[0]) {
+            drawn += pool[random.Pick(poolSize)];
+            password += drawn.back();
+          } else {
+            password += c;
+          }
+        }
+      } else {
+        for (std::uint32_t k = 0; k < length; ++k) drawn += pool[random.Pick(poolSize)];
+        password = drawn;
+      }
+    } while (!ModelPasses(required, drawn));
     onPassword(password);
   }
+  return true;
 }
 
 // The charset file's symbols: the bytes before the first zero among its first 1,000.

@@ -1,9 +1,10 @@
-// Whole generation runs with arbitrary settings, into a file on any vector path the
-// processor has (the input picks one) or into the list, held against the plain model: the
-// bytes made, the rows, the result and where the random source stands afterwards. Secure
-// runs cannot be foretold: their passwords are checked for their shape (pool, lengths,
-// mask, line ends), and the 15-bit generator must not move.
+// Whole generation runs with arbitrary settings, with or without the every-set rule, into a
+// file on any vector path the processor has (the input picks one) or into the list, held
+// against the plain model: the bytes made, the rows, the result and where the random source
+// stands afterwards. Secure runs cannot be foretold: their passwords are checked for their
+// shape (pool, lengths, mask, line ends) and the rule, and the 15-bit generator must not move.
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -28,6 +29,7 @@ struct Case {
   Target target = Target::File;
   FillPath path = FillPath::Sse2;
   Source source = Source::Exact;
+  bool everySet = false;  // every password holds each ticked set left in the pool
 };
 
 // Every path this processor can run.
@@ -44,7 +46,7 @@ const std::vector<FillPath>& Paths() {
 // Input: shape byte, flags byte, seed word, source byte, marker text, mask, include and
 // exclude texts, then the words the shape's length and count take.
 //   source: bits 0-3 the vector path (modulo the paths there are); bit 4 secure, and
-//           with bit 5 too a secure source that fails.
+//           with bit 5 too a secure source that fails; bit 6 the every-set rule.
 //   shape: bit 0 Masked; bits 1-4 the size class (13 to 15 the costly ones, so they stay
 //          rare); bits 5-7: 7 a folder that does not exist, 6 a disk that is full, else a file.
 //   flags: bits 0-5 the six sets in the window's order, bit 6 variable length, bit 7
@@ -58,6 +60,7 @@ Case Decode(Reader& in) {
   const std::uint8_t source = in.Byte();
   c.path = Paths()[(source & 15) % Paths().size()];
   c.source = !(source & 16) ? Source::Exact : source & 32 ? Source::SecureFails : Source::Secure;
+  c.everySet = source >> 6 & 1;
   s.mode = shape & 1 ? GenerationMode::Masked : GenerationMode::Random;
   std::int32_t* const sets[] = {&s.useCapitals, &s.useSmall, &s.useDigits, &s.useSpecial, &s.useInclude, &s.useExclude};
   for (int k = 0; k < 6; ++k) *sets[k] = flags >> k & 1;
@@ -101,7 +104,8 @@ std::string Describe(const Case& c, const std::string& pool) {
          std::to_string(static_cast<int>(ActiveFillPath())) +
          (c.source == Source::Secure        ? ", secure"
           : c.source == Source::SecureFails ? ", failing secure source"
-                                            : "");
+                                            : "") +
+         (c.everySet ? ", every set" : "");
 }
 
 struct Rows : PasswordRows {
@@ -127,49 +131,68 @@ bool CaseKey(void* out, std::size_t n) {
   return true;
 }
 
-// Runs the case into `sink`; an exact run draws from `random`.
+// What the model says of a case before it runs.
+struct Expectation {
+  std::string pool;
+  std::vector<std::string> required;                   // the sets every password holds; none without the rule
+  GenerateResult refusal = GenerateResult::Completed;  // a refusal of the settings, or Completed
+  std::uint64_t maxDraws = UINT64_MAX;                 // the model gives up beyond these
+};
+
+// Runs the case into `sink`; an exact run draws from `random`. Without the rule, through
+// the entry points that know nothing of it.
 GenerateResult Run(const Case& c, const PasswordSink& sink, CRandomSource& random) {
-  if (c.source == Source::Exact) return CPasswordGenerator::Generate(c.settings, sink, random);
+  if (c.source == Source::Exact)
+    return c.everySet ? CPasswordGenerator::Run(c.settings, sink, RunOptions{false, &random, -1, nullptr, true})
+                      : CPasswordGenerator::Generate(c.settings, sink, random);
   static const bool replaced = (ReplaceSystemRandom(&CaseKey), true);
   (void)replaced;
   keyState = c.seed;
   keyFails = c.source == Source::SecureFails;
   const std::uint32_t before = theRandom.State();
-  const GenerateResult result = CPasswordGenerator::GenerateSecure(c.settings, sink);
+  const GenerateResult result =
+      c.everySet ? CPasswordGenerator::Run(c.settings, sink, RunOptions{true, nullptr, -1, nullptr, true})
+                 : CPasswordGenerator::GenerateSecure(c.settings, sink);
   Expect(theRandom.State() == before, "a secure run moved the 15-bit generator");
   return result;
 }
 
 // Whether a password has the shape the settings give: the mask's literal bytes, pool
-// characters elsewhere, and a length they allow.
-bool HasShape(const CGenerationSettings& s, const std::string& pool, std::string_view password) {
+// characters elsewhere, and a length they allow; and whether its drawn characters hold
+// every required set.
+bool HasShape(const CGenerationSettings& s, const std::string& pool, const std::vector<std::string>& required,
+              std::string_view password) {
   const auto inPool = [&](char ch) { return pool.find(ch) != std::string::npos; };
   if (s.mode == GenerationMode::Masked) {
     if (password.size() != s.mask.size()) return false;
+    std::string drawnChars;
     for (std::size_t p = 0; p < password.size(); ++p) {
       const bool drawn = !s.symbolMask.empty() && s.mask[p] == s.symbolMask[0];
       if (drawn ? !inPool(password[p]) : password[p] != s.mask[p]) return false;
+      if (drawn) drawnChars += password[p];
     }
-    return true;
+    return ModelPasses(required, drawnChars);
   }
   const auto nominal = static_cast<std::size_t>(s.length);
   const bool variable = s.variableLength && nominal >= 6;
   if (variable ? password.size() < 5 || password.size() > nominal : password.size() != nominal) return false;
-  return std::all_of(password.begin(), password.end(), inPool);
+  return std::all_of(password.begin(), password.end(), inPool) && ModelPasses(required, password);
 }
 
 // Whether a file holds the settings' count of lines of that shape, each with CR LF. Where
 // the lengths vary, a pool holding CR or LF can make a line end look like characters, so
 // every way of cutting the file into lines is followed: after line i, the places where it
 // may end.
-bool HasShape(const CGenerationSettings& s, const std::string& pool, std::string_view bytes, std::size_t count) {
+bool HasShape(const CGenerationSettings& s, const std::string& pool, const std::vector<std::string>& required,
+              std::string_view bytes, std::size_t count) {
   const bool masked = s.mode == GenerationMode::Masked;
   const std::size_t nominal = masked ? s.mask.size() : static_cast<std::size_t>(s.length);
   const bool variable = !masked && s.variableLength && nominal >= 6;
   if (!variable) {
     if (bytes.size() != count * (nominal + 2)) return false;
     for (std::size_t at = 0; at < bytes.size(); at += nominal + 2)
-      if (bytes.substr(at + nominal, 2) != "\r\n" || !HasShape(s, pool, bytes.substr(at, nominal))) return false;
+      if (bytes.substr(at + nominal, 2) != "\r\n" || !HasShape(s, pool, required, bytes.substr(at, nominal)))
+        return false;
     return true;
   }
   if (bytes.size() > count * (nominal + 2)) return false;
@@ -177,20 +200,28 @@ bool HasShape(const CGenerationSettings& s, const std::string& pool, std::string
     std::size_t at = 0;
     for (std::size_t i = 0; i < count; ++i) {
       const std::size_t end = bytes.find('\r', at);
-      if (end == std::string::npos || bytes.substr(end, 2) != "\r\n" || !HasShape(s, pool, bytes.substr(at, end - at)))
+      if (end == std::string::npos || bytes.substr(end, 2) != "\r\n" ||
+          !HasShape(s, pool, required, bytes.substr(at, end - at)))
         return false;
       at = end + 2;
     }
     return at == bytes.size();
   }
+  // The required sets each byte belongs to, as bits: a line may end where it has them all.
+  std::array<unsigned, 256> setsOf{};
+  for (std::size_t k = 0; k < required.size(); ++k)
+    for (const char ch : required[k]) setsOf[static_cast<unsigned char>(ch)] |= 1u << k;
+  const unsigned all = (1u << required.size()) - 1;
   std::vector<std::size_t> ends = {0}, next;
   for (std::size_t i = 0; i < count && !ends.empty(); ++i) {
     next.clear();
     for (const std::size_t at : ends) {
       // Pool characters from `at` on, then CR LF after 5 to N of them.
+      unsigned found = 0;
       for (std::size_t n = 0; n <= nominal && at + n + 2 <= bytes.size(); ++n) {
-        if (n >= 5 && bytes[at + n] == '\r' && bytes[at + n + 1] == '\n') next.push_back(at + n + 2);
+        if (n >= 5 && found == all && bytes[at + n] == '\r' && bytes[at + n + 1] == '\n') next.push_back(at + n + 2);
         if (pool.find(bytes[at + n]) == std::string::npos) break;
+        found |= setsOf[static_cast<unsigned char>(bytes[at + n])];
       }
     }
     std::sort(next.begin(), next.end());
@@ -200,16 +231,26 @@ bool HasShape(const CGenerationSettings& s, const std::string& pool, std::string
   return std::find(ends.begin(), ends.end(), bytes.size()) != ends.end();
 }
 
-void CheckList(const Case& c, const std::string& pool, bool refused) {
+void CheckList(const Case& c, const Expectation& e) {
   const CGenerationSettings& s = c.settings;
+  const int count = std::clamp(s.count, 0, PasswordSink::kMaxListRows);
+  // An exact run's passwords from the model first: a case it gives up on is not run.
+  ModelRandom model{c.seed};
+  std::vector<std::string> expected;
+  if (c.source == Source::Exact && e.refusal == GenerateResult::Completed &&
+      !ModelPasswords(
+          s, e.pool, count, model, [&](const std::string& password) { expected.push_back(password); }, e.required,
+          e.maxDraws))
+    return;
+
   Rows rows;
   CRandomSource random;
   random.Seed(c.seed);
-  FindingContext() = " (list, " + Describe(c, pool) + ")";
+  FindingContext() = " (list, " + Describe(c, e.pool) + ")";
   const GenerateResult result = Run(c, PasswordSink::List(rows), random);
-  if (refused) {
-    Expect(result == GenerateResult::EmptyPool && rows.ids.empty() && random.State() == c.seed,
-           "an empty pool was not refused cleanly");
+  if (e.refusal != GenerateResult::Completed) {
+    Expect(result == e.refusal && rows.ids.empty() && random.State() == c.seed,
+           "settings that are refused were not refused cleanly");
     return;
   }
   if (c.source == Source::SecureFails) {
@@ -217,36 +258,58 @@ void CheckList(const Case& c, const std::string& pool, bool refused) {
     return;
   }
   Expect(result == GenerateResult::Completed, "the run did not complete");
-  const int count = std::clamp(s.count, 0, PasswordSink::kMaxListRows);
   Expect(rows.inOrder && rows.ids.size() == static_cast<std::size_t>(count), "wrong rows");
   for (std::size_t i = 0; i < rows.ids.size(); ++i) Expect(rows.ids[i] == std::to_string(i), "a wrong ID");
   if (c.source == Source::Secure) {
-    for (const std::string& password : rows.passwords) Expect(HasShape(s, pool, password), "a row of a wrong shape");
+    for (const std::string& password : rows.passwords)
+      Expect(HasShape(s, e.pool, e.required, password), "a row of a wrong shape or without a required set");
     return;
   }
-  ModelRandom model{c.seed};
-  std::vector<std::string> expected;
-  ModelPasswords(s, pool, count, model, [&](const std::string& password) { expected.push_back(password); });
   Expect(rows.passwords == expected, "rows differ from the model");
   Expect(random.State() == model.state, "the random state differs after the run");
 }
 
-void CheckFile(const Case& c, const std::string& pool, bool refused) {
+// The names in a folder.
+std::vector<std::string> Names(const std::filesystem::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename());
+  return names;
+}
+
+void CheckFile(const Case& c, const Expectation& e) {
   static const std::string kOld = "an earlier file\r\n";
   const CGenerationSettings& s = c.settings;
   const std::string path = c.target == Target::MissingFolder ? Scratch::Get().File("missing/out.txt")
                            : c.target == Target::FullDisk    ? "/dev/full"
                                                              : Scratch::Get().File("out.txt");
+  // An exact run's bytes from the model first: a case it gives up on is not run.
+  ModelRandom model{c.seed};
+  std::string expected;
+  if (c.target == Target::File && c.source == Source::Exact && e.refusal == GenerateResult::Completed &&
+      !ModelPasswords(
+          s, e.pool, s.count, model,
+          [&](const std::string& password) {
+            expected += password;
+            expected += "\r\n";
+          },
+          e.required, e.maxDraws))
+    return;
+
   if (c.target == Target::File) Scratch::Write(path, kOld);
   CRandomSource random;
   random.Seed(c.seed);
-  FindingContext() = " (" + path + ", " + Describe(c, pool) + ")";
+  FindingContext() = " (" + path + ", " + Describe(c, e.pool) + ")";
   const GenerateResult result = Run(c, PasswordSink::File(path), random);
 
+  const bool refused = e.refusal != GenerateResult::Completed;
   if (refused || c.source == Source::SecureFails) {
-    Expect(result == (refused ? GenerateResult::EmptyPool : GenerateResult::RandomFailed) && random.State() == c.seed,
-           refused ? "an empty pool was not refused" : "a failed secure source was not reported");
-    if (c.target == Target::File) Expect(Scratch::Read(path) == kOld, "a refused run touched the file");
+    Expect(result == (refused ? e.refusal : GenerateResult::RandomFailed) && random.State() == c.seed,
+           refused ? "settings that are refused were not refused" : "a failed secure source was not reported");
+    // Nothing beside the old file either: no temporary file was made.
+    if (c.target == Target::File)
+      Expect(Scratch::Read(path) == kOld &&
+                 Names(std::filesystem::path(path).parent_path()) == std::vector<std::string>{"out.txt"},
+             "a refused run touched the file");
     return;
   }
   if (c.target == Target::MissingFolder) {
@@ -263,15 +326,10 @@ void CheckFile(const Case& c, const std::string& pool, bool refused) {
   Expect(result == GenerateResult::Completed, "the run did not complete");
   const std::string bytes = Scratch::Read(path);
   if (c.source == Source::Secure) {
-    Expect(HasShape(s, pool, bytes, static_cast<std::size_t>(std::max(s.count, 0))), "a file of a wrong shape");
+    Expect(HasShape(s, e.pool, e.required, bytes, static_cast<std::size_t>(std::max(s.count, 0))),
+           "a file of a wrong shape or with a password without a required set");
     return;
   }
-  ModelRandom model{c.seed};
-  std::string expected;
-  ModelPasswords(s, pool, s.count, model, [&](const std::string& password) {
-    expected += password;
-    expected += "\r\n";
-  });
   if (bytes != expected) {
     const auto at = std::mismatch(bytes.begin(), bytes.end(), expected.begin(), expected.end());
     const std::string what = "the file differs from the model: " + std::to_string(bytes.size()) + " bytes for " +
@@ -282,20 +340,46 @@ void CheckFile(const Case& c, const std::string& pool, bool refused) {
   Expect(random.State() == model.state, "the random state differs after the run");
 }
 
+// What the model expects of a case: the pool and, under the rule, the sets each password
+// holds; a refusal (an empty pool first, then more sets than the shortest password has
+// random characters); and how far the model draws. False for a case under the rule that is
+// expected to take more than three times its draws without the rule and 2^16 besides: a
+// rare set only makes a run slower, not more telling.
+bool Foresee(const Case& c, Expectation& e) {
+  const CGenerationSettings& s = c.settings;
+  e.pool = ModelPool(s);
+  if (c.everySet) e.required = ModelRequiredSets(s, e.pool);
+  if (e.pool.empty() && ModelNeedsPool(s))
+    e.refusal = GenerateResult::EmptyPool;
+  else if (s.count > 0 && e.required.size() > ModelPlaces(s))
+    e.refusal = GenerateResult::SetsDoNotFit;
+  if (e.required.empty() || e.refusal != GenerateResult::Completed) return true;
+
+  const int count = c.target == Target::List ? std::min(s.count, PasswordSink::kMaxListRows) : s.count;
+  const std::size_t draws = s.mode == GenerationMode::Masked
+                                ? ModelPlaces(s)
+                                : static_cast<std::size_t>(s.length) + (s.variableLength ? 1 : 0);
+  const double plain = static_cast<double>(count) * static_cast<double>(draws), budget = 3 * plain + 65536;
+  const double chance = ModelPassChance(e.required, e.pool, ModelPlaces(s));
+  if (chance <= 0 || plain / chance > budget) return false;
+  e.maxDraws = static_cast<std::uint64_t>(16 * budget);  // past this the 15-bit stream is stuck in a bad patch
+  return true;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   Reader in(data, size);
   const Case c = Decode(in);
-  const std::string pool = ModelPool(c.settings);
-  const bool refused = pool.empty() && ModelNeedsPool(c.settings);
+  Expectation e;
+  if (!Foresee(c, e)) return 0;
   LimitFillPath(c.path);
   if (c.target == Target::List) {
-    CheckList(c, pool, refused);
+    CheckList(c, e);
     return 0;
   }
   if (c.target == Target::FullDisk && !std::filesystem::exists("/dev/full")) return 0;
 
-  CheckFile(c, pool, refused);
+  CheckFile(c, e);
   return 0;
 }

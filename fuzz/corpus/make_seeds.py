@@ -22,11 +22,11 @@ def write(target, name, data):
         f.write(data)
 
 
-# generate: shape, flags, seed, source (the vector path, plus SECURE or FAILING), marker,
-# mask, include, exclude, then the words.
+# generate: shape, flags, seed, source (the vector path, plus SECURE or FAILING, plus EVERY
+# for the every-set rule), marker, mask, include, exclude, then the words.
 CAPS, SMALL, DIGITS, SPECIAL, INCLUDE, EXCLUDE, VARIABLE, LIST = (1 << k for k in range(8))
 FILE, FULL_DISK, MISSING = 0, 6 << 5, 7 << 5
-SECURE, FAILING = 16, 48
+SECURE, FAILING, EVERY = 16, 48, 64
 
 
 def gen(name, size, flags, words, masked=False, where=FILE, seed=12345, path=2, marker=b"", mask=b"",
@@ -70,6 +70,36 @@ gen("secure-fails-list", 0, DEFAULT | LIST, [word(8), word(10)], path=FAILING)
 gen("empty-pool", 0, INCLUDE, [word(8), word(5)])
 gen("full-disk", 0, DEFAULT, [word(8), word(3)], where=FULL_DISK)
 gen("missing-folder", 0, DEFAULT, [word(8), word(3)], where=MISSING)
+
+# The every-set rule: passwords drawn again until they hold each ticked set left in the pool.
+ALL = CAPS | SMALL | DIGITS | SPECIAL
+gen("every-set", 0, DEFAULT, [word(8), word(10)], path=2 | EVERY)
+gen("every-set-four-in-four-list", 0, ALL | LIST, [word(4), word(40)], path=1 | EVERY)
+gen("every-set-variable", 0, ALL | VARIABLE, [word(12), word(40)], path=0 | EVERY)
+gen("every-set-variable-long", 13, DEFAULT | VARIABLE, [word(280), word(30)], path=2 | EVERY)
+gen("every-set-masked", 0, DEFAULT, [word(0), word(30)], masked=True, marker=b"?", mask=b"1a-???-Z", path=EVERY)
+gen("every-set-one-digit-left", 0, DIGITS | SPECIAL | SMALL | EXCLUDE, [word(6), word(40)], path=2 | EVERY,
+    exclude=b"012345678" + b"`~!@#$%^&*()-_=+\\|,./<>?;:'\"[]{}")
+gen("every-set-include-not-required", 0, SMALL | INCLUDE | LIST, [word(1), word(20)], path=1 | EVERY,
+    include=b"A1#")
+gen("every-set-blocks", 14, ALL, [word(8), word(2), word(1)], path=2 | EVERY)
+gen("every-set-blocks-masked", 14, CAPS | DIGITS, [word(0), word(1), word(0)], masked=True, marker=b"#",
+    mask=b"########", path=1 | EVERY)
+gen("every-set-variable-5", 0, ALL | VARIABLE | LIST, [word(5), word(20)], path=2 | EVERY)
+gen("every-set-block-line", 15, ALL, [b"\x00", word(8), word(0)], path=1 | EVERY)
+gen("every-set-long-line", 15, ALL, [b"\x01", word(100), word(2)], path=0 | EVERY)
+gen("every-set-does-not-fit", 0, ALL, [word(3), word(5)], path=EVERY)
+gen("every-set-does-not-fit-variable", 0, DEFAULT | VARIABLE, [word(2), word(5)], path=EVERY, where=MISSING)
+gen("every-set-does-not-fit-masked", 0, DEFAULT | LIST, [word(0), word(5)], masked=True, marker=b"?",
+    mask=b"A1?b?", path=EVERY)
+gen("every-set-does-not-fit-secure-fails", 0, ALL, [word(3), word(5)], path=FAILING | EVERY)
+gen("every-set-empty-pool", 0, CAPS | EXCLUDE, [word(8), word(5)], path=EVERY, exclude=b"ABCDEFGHIJKLMNOPQRSTUVWXYZ")
+gen("every-set-secure", 0, ALL, [word(6), word(40)], path=2 | SECURE | EVERY)
+gen("every-set-secure-variable-line-ends", 0, SMALL | DIGITS | INCLUDE | VARIABLE, [word(7), word(40)],
+    path=1 | SECURE | EVERY, include=b"\r\n")
+gen("every-set-secure-masked-list", 0, ALL | LIST, [word(0), word(40)], masked=True, marker=b"*",
+    mask=b"**-**-1a", path=SECURE | EVERY)
+gen("every-set-full-disk", 0, DEFAULT, [word(8), word(3)], where=FULL_DISK, path=EVERY)
 
 # pool: flags, then include and exclude as head, repeat count, tail.
 def pool(name, flags, include=(b"", 1, b""), exclude=(b"", 1, b"")):
