@@ -80,7 +80,7 @@ gen("every-set-variable-long", 13, DEFAULT | VARIABLE, [word(280), word(30)], pa
 gen("every-set-masked", 0, DEFAULT, [word(0), word(30)], masked=True, marker=b"?", mask=b"1a-???-Z", path=EVERY)
 gen("every-set-one-digit-left", 0, DIGITS | SPECIAL | SMALL | EXCLUDE, [word(6), word(40)], path=2 | EVERY,
     exclude=b"012345678" + b"`~!@#$%^&*()-_=+\\|,./<>?;:'\"[]{}")
-gen("every-set-include-not-required", 0, SMALL | INCLUDE | LIST, [word(1), word(20)], path=1 | EVERY,
+gen("every-set-include-not-required", 0, SMALL | INCLUDE | LIST, [word(1), word(40)], path=1 | EVERY,
     include=b"A1#")
 gen("every-set-blocks", 14, ALL, [word(8), word(2), word(1)], path=2 | EVERY)
 gen("every-set-blocks-masked", 14, CAPS | DIGITS, [word(0), word(1), word(0)], masked=True, marker=b"#",
