@@ -134,18 +134,26 @@ inline std::size_t ModelPlaces(const CGenerationSettings& s) {
   return s.variableLength && length >= 6 ? 5 : length;
 }
 
-// The chance that `places` characters drawn evenly from the pool hold every required set:
-// by inclusion and exclusion over the sets a password may miss.
-inline double ModelPassChance(const std::vector<std::string>& required, const std::string& pool, std::size_t places) {
+// How many pool characters each required set has.
+inline std::vector<std::size_t> ModelSetSizes(const std::vector<std::string>& required, const std::string& pool) {
+  std::vector<std::size_t> sizes;
+  for (const std::string& set : required)
+    sizes.push_back(static_cast<std::size_t>(
+        std::count_if(pool.begin(), pool.end(), [&](char c) { return set.find(c) != std::string::npos; })));
+  return sizes;
+}
+
+// The chance that `places` characters drawn evenly from a pool of `poolSize` hold every
+// required set, of the sizes given: by inclusion and exclusion over the sets a password
+// may miss (the sets share no character).
+inline double ModelPassChance(const std::vector<std::size_t>& setSizes, std::size_t poolSize, std::size_t places) {
   double chance = 0;
-  for (unsigned missed = 0; missed < 1u << required.size(); ++missed) {
-    std::size_t out = 0;  // pool characters of the missed sets (the sets share none)
-    for (std::size_t k = 0; k < required.size(); ++k)
-      if (missed >> k & 1)
-        out += static_cast<std::size_t>(
-            std::count_if(pool.begin(), pool.end(), [&](char c) { return required[k].find(c) != std::string::npos; }));
+  for (unsigned missed = 0; missed < 1u << setSizes.size(); ++missed) {
+    std::size_t out = 0;  // pool characters of the missed sets
+    for (std::size_t k = 0; k < setSizes.size(); ++k)
+      if (missed >> k & 1) out += setSizes[k];
     const double term =
-        std::pow(1.0 - static_cast<double>(out) / static_cast<double>(pool.size()), static_cast<double>(places));
+        std::pow(1.0 - static_cast<double>(out) / static_cast<double>(poolSize), static_cast<double>(places));
     chance += __builtin_popcount(missed) % 2 ? -term : term;
   }
   return chance;

@@ -5,6 +5,7 @@
 // shape (pool, lengths, mask, line ends) and the rule, and the 15-bit generator must not move.
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -340,6 +341,25 @@ void CheckFile(const Case& c, const Expectation& e) {
   Expect(random.State() == model.state, "the random state differs after the run");
 }
 
+// The draws one password is expected to take under the rule: its draws over the chance that
+// they pass, averaged over the lengths a variable length takes. Of those, at most 64 are
+// looked at, each standing for the longer ones up to the next: the chance only grows with
+// the length, so this errs on the high side. Infinite when a password cannot pass.
+double ExpectedDraws(const CGenerationSettings& s, const Expectation& e) {
+  const std::vector<std::size_t> sizes = ModelSetSizes(e.required, e.pool);
+  const auto draws = [&](std::size_t places) {
+    const double chance = ModelPassChance(sizes, e.pool.size(), places);
+    return chance > 0 ? static_cast<double>(places) / chance : HUGE_VAL;
+  };
+  const auto nominal = static_cast<std::size_t>(std::max(s.length, 0));
+  if (s.mode == GenerationMode::Masked || !s.variableLength || nominal < 6) return draws(ModelPlaces(s));
+  const std::size_t lengths = nominal - 4, step = (lengths + 63) / 64;
+  double sum = 0;
+  for (std::size_t length = 5; length <= nominal; length += step)
+    sum += static_cast<double>(std::min(step, nominal + 1 - length)) * (1 + draws(length));
+  return sum / static_cast<double>(lengths);
+}
+
 // What the model expects of a case: the pool and, under the rule, the sets each password
 // holds; a refusal (an empty pool first, then more sets than the shortest password has
 // random characters); and how far the model draws. False for a case under the rule that is
@@ -355,13 +375,13 @@ bool Foresee(const Case& c, Expectation& e) {
     e.refusal = GenerateResult::SetsDoNotFit;
   if (e.required.empty() || e.refusal != GenerateResult::Completed) return true;
 
-  const int count = c.target == Target::List ? std::min(s.count, PasswordSink::kMaxListRows) : s.count;
-  const std::size_t draws = s.mode == GenerationMode::Masked
-                                ? ModelPlaces(s)
-                                : static_cast<std::size_t>(s.length) + (s.variableLength ? 1 : 0);
-  const double plain = static_cast<double>(count) * static_cast<double>(draws), budget = 3 * plain + 65536;
-  const double chance = ModelPassChance(e.required, e.pool, ModelPlaces(s));
-  if (chance <= 0 || plain / chance > budget) return false;
+  const double count = c.target == Target::List ? std::min(s.count, PasswordSink::kMaxListRows) : s.count;
+  const double plain =
+      count * static_cast<double>(s.mode == GenerationMode::Masked
+                                      ? ModelPlaces(s)
+                                      : static_cast<std::size_t>(s.length) + (s.variableLength ? 1 : 0));
+  const double budget = 3 * plain + 65536;
+  if (count * ExpectedDraws(s, e) > budget) return false;
   e.maxDraws = static_cast<std::uint64_t>(16 * budget);  // past this the 15-bit stream is stuck in a bad patch
   return true;
 }

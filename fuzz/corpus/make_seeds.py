@@ -88,6 +88,14 @@ gen("every-set-blocks-masked", 14, CAPS | DIGITS, [word(0), word(1), word(0)], m
 gen("every-set-variable-5", 0, ALL | VARIABLE | LIST, [word(5), word(20)], path=2 | EVERY)
 gen("every-set-block-line", 15, ALL, [b"\x00", word(8), word(0)], path=1 | EVERY)
 gen("every-set-long-line", 15, ALL, [b"\x01", word(100), word(2)], path=0 | EVERY)
+# Long passwords where one set has a single character among many, so some are drawn again.
+ONE_CAPITAL = dict(include=bytes(range(128, 256)), exclude=b"ABCDEFGHIJKLMNOPRSTUVWXYZ")
+gen("every-set-long-line-drawn-again", 13, CAPS | SMALL | INCLUDE | EXCLUDE, [word(300), word(30)], path=EVERY,
+    **ONE_CAPITAL)
+gen("every-set-variable-long-drawn-again", 13, CAPS | SMALL | INCLUDE | EXCLUDE | VARIABLE | LIST,
+    [word(280), word(30)], path=1 | EVERY, **ONE_CAPITAL)
+gen("every-set-secure-long-line-drawn-again", 13, CAPS | SMALL | INCLUDE | EXCLUDE, [word(300), word(30)],
+    path=2 | SECURE | EVERY, **ONE_CAPITAL)
 gen("every-set-does-not-fit", 0, ALL, [word(3), word(5)], path=EVERY)
 gen("every-set-does-not-fit-variable", 0, DEFAULT | VARIABLE, [word(2), word(5)], path=EVERY, where=MISSING)
 gen("every-set-does-not-fit-masked", 0, DEFAULT | LIST, [word(0), word(5)], masked=True, marker=b"?",
