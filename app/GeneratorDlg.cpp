@@ -66,8 +66,9 @@ constexpr MessageEntry CGeneratorDlg::kMessages[] = {
     {WM_COMMAND, 0, IDM_DOWNLOAD, On<&CGeneratorDlg::OnDownloadPage>},
     {WM_COMMAND, 0, IDM_FEEDBACK, On<&CGeneratorDlg::OnSendFeedback>},
     {WM_COMMAND, 0, IDM_ABOUT, On<&CGeneratorDlg::OnAboutBox>},
-    // Main menu (code 0): the secure random choice (GeneratorCommands.cpp).
+    // Main menu (code 0): the secure random and every-set choices (GeneratorCommands.cpp).
     {WM_COMMAND, 0, IDM_SECURE_RANDOM, On<&CGeneratorDlg::OnSecureRandom>},
+    {WM_COMMAND, 0, IDM_EVERY_TICKED_SET, On<&CGeneratorDlg::OnEveryTickedSet>},
     // Controls.
     {WM_COMMAND, BN_CLICKED, IDC_USE_INCLUDE, On<&CGeneratorDlg::OnIncludeClicked>},
     {WM_COMMAND, BN_CLICKED, IDC_USE_EXCLUDE, On<&CGeneratorDlg::OnExcludeClicked>},
@@ -109,6 +110,8 @@ bool CGeneratorDlg::OnInitWindow() {
   theRandom.Seed(GetTickCount());
   useSecureRandom = ReadSecureRandomChoice();
   CheckMenuItem(GetMenu(m_hWnd), IDM_SECURE_RANDOM, MF_BYCOMMAND | (useSecureRandom ? MF_CHECKED : MF_UNCHECKED));
+  useEveryTickedSet = ReadEveryTickedSetChoice();
+  CheckMenuItem(GetMenu(m_hWnd), IDM_EVERY_TICKED_SET, MF_BYCOMMAND | (useEveryTickedSet ? MF_CHECKED : MF_UNCHECKED));
   return true;  // the focus goes to the first tab stop, "All caps latin (A...Z)"
 }
 

@@ -53,6 +53,9 @@ class CGeneratorDlg : public CDialog {
   // Generate and Generate to file draw from the system's secure source (Main menu check);
   // read from the user's registry when the window initialises.
   bool useSecureRandom = false;
+  // Each password made holds a character of every ticked set (Main menu check); read
+  // likewise.
+  bool useEveryTickedSet = false;
 
  protected:
   MessageTable GetMessageTable() const override;
@@ -106,6 +109,8 @@ class CGeneratorDlg : public CDialog {
   void OnAddExcludeFromFile();
   // Main menu: turns the secure random source on or off, shows it and remembers it.
   void OnSecureRandom();
+  // Main menu: the every-ticked-set rule, likewise.
+  void OnEveryTickedSet();
   // Runs. StartRun disables the window and starts `run`'s worker on `work`; the window
   // answers while it goes (kRowsReady, kEnded), shows the progress window after a second
   // (the timer), and FinishRun puts the run away when it has ended: the list's last rows,
