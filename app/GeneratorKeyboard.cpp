@@ -104,7 +104,10 @@ HWND CGeneratorDlg::TabTarget(HWND focus, bool backward) const {
   // into the shown page but never stops at the tab control itself. It is put in between:
   // after the controls above it (wrapping round from Close), before the page's controls.
   HWND tab = tabControl.GetSafeHwnd();
-  if (tab == nullptr || focus == nullptr || !CanTakeFocus(tab)) return nullptr;
+  if (tab == nullptr || focus == nullptr || !CanTakeFocus(tab) ||
+      (GetWindowLongPtrA(tab, GWL_STYLE) & WS_TABSTOP) == 0) {
+    return nullptr;
+  }
   const bool inPage = IsChild(tab, focus) != FALSE;
   if (!backward) {
     if (focus == tab) {

