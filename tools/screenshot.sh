@@ -159,7 +159,7 @@ else
   sleep 0.3
 fi
 
-# Main > "Use the system's secure random source", ticked: the item is second from the bottom
+# Main > "Use the system's secure random source", ticked: the item is third from the bottom
 # (Up from the first item wraps to Exit). Ticking it writes the user's choice, so it is
 # unticked again afterwards. The menu is a window of its own: the shot is the screen cut
 # to the main window's place.
@@ -167,7 +167,7 @@ toggle_secure() {
   xdotool windowfocus --sync "$main" 2>/dev/null
   xdotool key --clearmodifiers alt+m
   sleep 0.5
-  xdotool key Up Up Return
+  xdotool key Up Up Up Return
   sleep 0.5
 }
 toggle_secure
