@@ -6,9 +6,12 @@
 #include <memory>
 
 #include "app/GeneratorDlg.h"
+#include "platform/Accessible.h"
 
 bool CGeneratorApp::StartInstance() {
   InitCommonControls();
+  // Assistive technology is handed the windows' accessible objects through COM.
+  const CComApartment com;
   CWinApp::StartInstance();
   auto window = std::make_unique<CGeneratorDlg>();
   SetMainWindow(window.get());

@@ -132,6 +132,13 @@ void WarnWriteFailed(const std::wstring& path, bool kept) {
                 (kept ? L" The existing file was left as it was." : L""));
 }
 
+void WarnSetsDoNotFit() {
+  const SetsAndPlaces needs = CPasswordGenerator::EverySetNeeds(theSettings);
+  AppMessageBox("A password of " + std::to_string(needs.places) +
+                " random characters cannot hold a character of each of the " + std::to_string(needs.sets) +
+                " ticked sets.");
+}
+
 void WarnEmptyPool() {
   AppMessageBox(
       "No passwords were made: there are no characters to choose from.\n"
@@ -159,6 +166,9 @@ void WarnAbout(GenerateResult result, const std::wstring& path, bool kept) {
       break;
     case GenerateResult::OutOfMemory:
       AppMessageBox("There is not enough memory to make these passwords. No passwords were made.");
+      break;
+    case GenerateResult::SetsDoNotFit:
+      WarnSetsDoNotFit();
       break;
   }
 }
@@ -292,11 +302,13 @@ void CGeneratorDlg::AddSymbolsFromFile(bool exclude) {
 CWindowRun::Work CGeneratorDlg::GenerateWork(PasswordSink sink) const {
   // The worker's own copy of the settings; theRandom is the worker's alone while it runs
   // (the window is disabled, so no other command can touch it).
-  return [settings = theSettings, sink = std::move(sink), secure = useSecureRandom](CWindowRun& run) {
+  return [settings = theSettings, sink = std::move(sink), secure = useSecureRandom,
+          everySet = useEveryTickedSet](CWindowRun& run) {
     PasswordSink target = sink;
     if (target.kind == PasswordSink::Kind::List) target.rows = &run.Rows();
     RunOptions options;
     options.secure = secure;
+    options.everySet = everySet;
     options.control = &run.Control();
     return CPasswordGenerator::Run(settings, target, options);
   };
@@ -451,6 +463,12 @@ void CGeneratorDlg::OnSecureRandom() {
   useSecureRandom = !useSecureRandom;
   CheckMenuItem(GetMenu(m_hWnd), IDM_SECURE_RANDOM, MF_BYCOMMAND | (useSecureRandom ? MF_CHECKED : MF_UNCHECKED));
   WriteSecureRandomChoice(useSecureRandom);  // if it fails, the choice holds for this run only
+}
+
+void CGeneratorDlg::OnEveryTickedSet() {
+  useEveryTickedSet = !useEveryTickedSet;
+  CheckMenuItem(GetMenu(m_hWnd), IDM_EVERY_TICKED_SET, MF_BYCOMMAND | (useEveryTickedSet ? MF_CHECKED : MF_UNCHECKED));
+  WriteEveryTickedSetChoice(useEveryTickedSet);  // if it fails, the choice holds for this run only
 }
 
 void CGeneratorDlg::OnSaveToFile() {

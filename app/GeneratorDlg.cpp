@@ -12,6 +12,7 @@
 #include "engine/RandomSource.h"
 #include "links/WebCommands.h"
 #include "platform/Dpi.h"
+#include "platform/Services.h"
 #include "platform/WinApp.h"
 #include "resources/resource.h"
 
@@ -50,6 +51,8 @@ constexpr MessageEntry CGeneratorDlg::kMessages[] = {
     {WM_DESTROY, 0, 0, On<&CGeneratorDlg::OnDestroy>},
     {WM_COMMAND, 0, IDM_EXIT, On<&CGeneratorDlg::OnExit>},
     {WM_DPICHANGED, 0, 0, On<&CGeneratorDlg::OnDpiChanged>},
+    {WM_SYSCOLORCHANGE, 0, 0, On<&CGeneratorDlg::OnSystemChange>},
+    {WM_SETTINGCHANGE, 0, 0, On<&CGeneratorDlg::OnSettingChange>},
     // Type pages.
     {WM_NOTIFY, static_cast<UINT>(TCN_SELCHANGE), IDC_TYPE_TAB, On<&CGeneratorDlg::OnTabSelChange>},
     {WM_NOTIFY, static_cast<UINT>(TCN_SELCHANGING), IDC_TYPE_TAB, On<&CGeneratorDlg::OnTabSelChanging>},
@@ -66,8 +69,9 @@ constexpr MessageEntry CGeneratorDlg::kMessages[] = {
     {WM_COMMAND, 0, IDM_DOWNLOAD, On<&CGeneratorDlg::OnDownloadPage>},
     {WM_COMMAND, 0, IDM_FEEDBACK, On<&CGeneratorDlg::OnSendFeedback>},
     {WM_COMMAND, 0, IDM_ABOUT, On<&CGeneratorDlg::OnAboutBox>},
-    // Main menu (code 0): the secure random choice (GeneratorCommands.cpp).
+    // Main menu (code 0): the secure random and every-set choices (GeneratorCommands.cpp).
     {WM_COMMAND, 0, IDM_SECURE_RANDOM, On<&CGeneratorDlg::OnSecureRandom>},
+    {WM_COMMAND, 0, IDM_EVERY_TICKED_SET, On<&CGeneratorDlg::OnEveryTickedSet>},
     // Controls.
     {WM_COMMAND, BN_CLICKED, IDC_USE_INCLUDE, On<&CGeneratorDlg::OnIncludeClicked>},
     {WM_COMMAND, BN_CLICKED, IDC_USE_EXCLUDE, On<&CGeneratorDlg::OnExcludeClicked>},
@@ -97,6 +101,7 @@ bool CGeneratorDlg::OnInitWindow() {
   }
 
   CreateTypePages();
+  SetUpAccessibility();
   OnIncludeClicked();
   OnExcludeClicked();
 
@@ -109,6 +114,8 @@ bool CGeneratorDlg::OnInitWindow() {
   theRandom.Seed(GetTickCount());
   useSecureRandom = ReadSecureRandomChoice();
   CheckMenuItem(GetMenu(m_hWnd), IDM_SECURE_RANDOM, MF_BYCOMMAND | (useSecureRandom ? MF_CHECKED : MF_UNCHECKED));
+  useEveryTickedSet = ReadEveryTickedSetChoice();
+  CheckMenuItem(GetMenu(m_hWnd), IDM_EVERY_TICKED_SET, MF_BYCOMMAND | (useEveryTickedSet ? MF_CHECKED : MF_UNCHECKED));
   return true;  // the focus goes to the first tab stop, "All caps latin (A...Z)"
 }
 
@@ -118,9 +125,15 @@ void CGeneratorDlg::CreateTypePages() {
   // The dialog manager walks into a control parent: Tab reaches the shown page's controls,
   // and Enter and Escape there act as in the main window (the pages are DS_CONTROL).
   tabControl.ModifyExStyle(0, WS_EX_CONTROLPARENT);
+  // A tab stop too, so that the keyboard reaches the tabs (Left and Right then switch pages);
+  // set here rather than in the template, so that the window still opens with the focus on
+  // the first check box. The dialog manager does not stop at a control parent itself: see
+  // TabTarget.
+  tabControl.ModifyStyle(0, WS_TABSTOP);
   // Observed under Wine with the common controls 6 manifest: the "Password type" group box,
   // above the tab control in template order, fills its inside and hides the tab. Raising the
-  // tab above it keeps the tab visible; neither is a tab stop, so the keyboard order stays.
+  // tab above it keeps the tab visible; the group box is no tab stop, so the keyboard order
+  // stays: the tab control is the first stop, as it is the top of the window.
   SetWindowPos(tabControl.GetSafeHwnd(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 
   // Each page object belongs to its tab item from here on; OnDestroy deletes it.
@@ -168,6 +181,7 @@ void CGeneratorDlg::ScaleToDpi(UINT dpi) {
 
 bool CGeneratorDlg::OnDpiChanged(WPARAM wParam, LPARAM lParam, LRESULT&) {
   MoveToSuggestedRect(m_hWnd, lParam);
+  if (!Services().DialogsScaleWithDpi() && dpi_ != 0) relayout_.Apply(m_hWnd, dpi_, DpiOfChange(wParam));
   ScaleToDpi(DpiOfChange(wParam));
   // Not eaten: the dialog manager's own handling scales the template's layout and fonts.
   return false;
@@ -236,7 +250,11 @@ bool CGeneratorDlg::OnQueryDragIcon(WPARAM, LPARAM, LRESULT& result) {
 void CGeneratorDlg::OnExit() { OnCancel(); }
 
 void CGeneratorDlg::OnTabSelChanging(NMHDR*, LRESULT* result) {
-  if (CDialog* page = PageOf(tabControl.GetCurSel())) page->Show(SW_HIDE);
+  if (CDialog* page = PageOf(tabControl.GetCurSel())) {
+    // The focus never stays behind on a page that goes out of sight.
+    if (IsChild(page->GetSafeHwnd(), GetFocus())) tabControl.Focus();
+    page->Show(SW_HIDE);
+  }
   *result = 0;
 }
 
@@ -248,9 +266,14 @@ void CGeneratorDlg::OnTabSelChange(NMHDR*, LRESULT* result) {
 }
 
 void CGeneratorDlg::SetRowEnabled(std::int32_t state, int edit, int clear, int add) {
-  for (int id : {edit, clear, add}) Item(id).Enable(state != 0);
-  // Also when the row was just disabled; the platform may then refuse the focus.
-  Item(edit).Focus();
+  // The focus never stays on, or goes to, a disabled control: when the row is disabled the
+  // row's check box (just before its edit box) keeps or takes it.
+  HWND focus = GetFocus();
+  for (int id : {edit, clear, add}) {
+    if (state == 0 && focus == GetDlgItem(id)) CWindowRef(GetNextWindow(GetDlgItem(edit), GW_HWNDPREV)).Focus();
+    Item(id).Enable(state != 0);
+  }
+  if (state != 0) Item(edit).Focus();
 }
 
 void CGeneratorDlg::OnIncludeClicked() {

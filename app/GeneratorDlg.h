@@ -14,6 +14,7 @@
 #include "engine/PasswordGenerator.h"
 #include "platform/Controls.h"
 #include "platform/Dialog.h"
+#include "platform/Dpi.h"
 
 class CGeneratorDlg : public CDialog {
  public:
@@ -36,6 +37,12 @@ class CGeneratorDlg : public CDialog {
   // ended and been put away (the window is disabled for as long).
   bool IsRunning() const { return run_ != nullptr; }
 
+  // Keyboard (GeneratorKeyboard.cpp): Ctrl+Tab and Ctrl+Shift+Tab (or Ctrl+Page Down and
+  // Ctrl+Page Up) switch pages from anywhere in the window; Tab and Shift+Tab stop at the tab
+  // control between the controls above it and the shown page's; Up and Down in an edit box
+  // step the up-down control beside it. True when the key was taken.
+  bool PreTranslateMessage(MSG& msg) override;
+
   // Fields, in the order of the settings they feed.
   std::wstring outputPath;  // set by the file commands
   HICON appIcon = nullptr;  // the large icon at the window's DPI; owned by the window object
@@ -53,6 +60,9 @@ class CGeneratorDlg : public CDialog {
   // Generate and Generate to file draw from the system's secure source (Main menu check);
   // read from the user's registry when the window initialises.
   bool useSecureRandom = false;
+  // Each password made holds a character of every ticked set (Main menu check); read
+  // likewise.
+  bool useEveryTickedSet = false;
 
  protected:
   MessageTable GetMessageTable() const override;
@@ -72,6 +82,18 @@ class CGeneratorDlg : public CDialog {
   void ScaleToDpi(UINT dpi);
   bool OnDpiChanged(WPARAM wParam, LPARAM lParam, LRESULT& result);
   void CreateTypePages();
+  // Names for assistive technology where the standard proxy has none of its own: the count's
+  // edit box and up-down control, the list and the tab items (GeneratorKeyboard.cpp).
+  void SetUpAccessibility();
+  // Shows the page `step` tabs on (wrapping round), as a click on its tab would, and puts the
+  // focus on its first control (GeneratorKeyboard.cpp).
+  void SwitchPage(int step);
+  // Where Tab (or Shift+Tab) from `focus` must go instead of the dialog manager's choice, or
+  // null to leave it to the dialog manager (GeneratorKeyboard.cpp).
+  HWND TabTarget(HWND focus, bool backward) const;
+  // A change of colours or theme: drawn again with the new colours.
+  bool OnSystemChange(WPARAM wParam, LPARAM lParam, LRESULT& result);
+  bool OnSettingChange(WPARAM wParam, LPARAM lParam, LRESULT& result);
   CDialog* PageOf(int tabIndex) const;
   void SetRowEnabled(std::int32_t state, int edit, int clear, int add);
 
@@ -106,6 +128,8 @@ class CGeneratorDlg : public CDialog {
   void OnAddExcludeFromFile();
   // Main menu: turns the secure random source on or off, shows it and remembers it.
   void OnSecureRandom();
+  // Main menu: the every-ticked-set rule, likewise.
+  void OnEveryTickedSet();
   // Runs. StartRun disables the window and starts `run`'s worker on `work`; the window
   // answers while it goes (kRowsReady, kEnded), shows the progress window after a second
   // (the timer), and FinishRun puts the run away when it has ended: the list's last rows,
@@ -137,4 +161,5 @@ class CGeneratorDlg : public CDialog {
   CIcon bigIcon_;
   CIcon smallIcon_;
   std::unique_ptr<CWindowRun> run_;  // the run under way, if any
+  CDpiRelayout relayout_;            // per-monitor v1 only; owns the font the controls then use
 };

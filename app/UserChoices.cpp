@@ -7,6 +7,7 @@ namespace {
 
 constexpr char kKeyPath[] = "Software\\Keymoor";
 constexpr char kSecureRandomValue[] = "SecureRandom";
+constexpr char kEveryTickedSetValue[] = "EveryTickedSet";
 
 // An open registry key, closed when the object goes.
 class CRegistryKey {
@@ -30,21 +31,26 @@ class CRegistryKey {
   HKEY key_ = nullptr;
 };
 
-}  // namespace
-
-bool ReadSecureRandomChoice() {
+// A choice stored as a DWORD under the key: not 0 is on; missing or unreadable is off.
+bool ReadChoice(const char* name) {
   const CRegistryKey key(HKEY_CURRENT_USER, kKeyPath, false);
   if (key.Get() == nullptr) return false;
   DWORD type = 0, value = 0, size = sizeof value;
-  const LONG status =
-      RegQueryValueExA(key.Get(), kSecureRandomValue, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size);
+  const LONG status = RegQueryValueExA(key.Get(), name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size);
   return status == ERROR_SUCCESS && type == REG_DWORD && size == sizeof value && value != 0;
 }
 
-bool WriteSecureRandomChoice(bool on) {
+bool WriteChoice(const char* name, bool on) {
   const CRegistryKey key(HKEY_CURRENT_USER, kKeyPath, true);
   if (key.Get() == nullptr) return false;
   const DWORD value = on ? 1 : 0;
-  return RegSetValueExA(key.Get(), kSecureRandomValue, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
-                        sizeof value) == ERROR_SUCCESS;
+  return RegSetValueExA(key.Get(), name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value) ==
+         ERROR_SUCCESS;
 }
+
+}  // namespace
+
+bool ReadSecureRandomChoice() { return ReadChoice(kSecureRandomValue); }
+bool WriteSecureRandomChoice(bool on) { return WriteChoice(kSecureRandomValue, on); }
+bool ReadEveryTickedSetChoice() { return ReadChoice(kEveryTickedSetValue); }
+bool WriteEveryTickedSetChoice(bool on) { return WriteChoice(kEveryTickedSetValue, on); }

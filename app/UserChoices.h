@@ -6,3 +6,6 @@
 bool ReadSecureRandomChoice();
 // Stores the choice. False when it could not be written (the caller's choice still holds).
 bool WriteSecureRandomChoice(bool on);
+// The every-ticked-set choice, likewise.
+bool ReadEveryTickedSetChoice();
+bool WriteEveryTickedSetChoice(bool on);

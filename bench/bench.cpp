@@ -6,7 +6,7 @@
 //
 // Runs the cases one after another (100,000,000 passwords each, or any count N up to and
 // beyond 2^31, except 100 of length 1,000,000; the last two draw from the system's secure
-// source). Page-cache writes are noisy
+// source; the last three put a character of every ticked set into each password). Page-cache writes are noisy
 // (reclaim, other processes; under Wine some runs take three times as long), so each case
 // and its write limit are measured R times (default 3), alternately, with the file removed
 // before each; the best time of each counts, and the median of the case's times is shown
@@ -36,7 +36,8 @@ struct Case {
   const char* name;
   CGenerationSettings settings;
   std::int64_t count;
-  bool secure = false;  // drawn from the system's secure source instead of the 15-bit generator
+  bool secure = false;    // drawn from the system's secure source instead of the 15-bit generator
+  bool everySet = false;  // each password holds a character of every ticked set
 };
 
 CGenerationSettings Headline() {
@@ -73,6 +74,13 @@ std::vector<Case> Cases(std::int64_t count) {
   s.length = 16;
   s.variableLength = 1;
   cases.push_back({"secure-variable-upto16", s, count, true});
+  // Every ticked set in each password: the headline, all four sets, and the headline from
+  // the secure source.
+  cases.push_back({"every-random8-default-sets", Headline(), count, false, true});
+  s = Headline();
+  s.useSpecial = 1;
+  cases.push_back({"every-random8-all-sets", s, count, false, true});
+  cases.push_back({"every-secure-random8-default-sets", Headline(), count, true, true});
   return cases;
 }
 
@@ -181,8 +189,12 @@ int main(int argc, char** argv) {
       CRandomSource random;
       random.Seed(seed);
       const auto start = std::chrono::steady_clock::now();
-      result = c.secure ? CPasswordGenerator::GenerateSecure(c.settings, PasswordSink::File(path), c.count)
-                        : CPasswordGenerator::Generate(c.settings, PasswordSink::File(path), random, c.count);
+      RunOptions options;
+      options.secure = c.secure;
+      options.random = &random;
+      options.count = c.count;
+      options.everySet = c.everySet;
+      result = CPasswordGenerator::Run(c.settings, PasswordSink::File(path), options);
       const double made = Seconds(start);
       bytes = FileSize(path);
       const double written = WriteLimit(path, bytes);
@@ -193,7 +205,7 @@ int main(int argc, char** argv) {
     }
     std::remove(path.c_str());
     if (result != GenerateResult::Completed) {
-      std::printf("%-28s failed (result %d)\n", c.name, static_cast<int>(result));
+      std::printf("%-34s failed (result %d)\n", c.name, static_cast<int>(result));
       ++failures;
       continue;
     }
@@ -204,11 +216,11 @@ int main(int argc, char** argv) {
   for (const Result& r : results) rate = std::max(rate, r.bytes / r.written);
   std::printf("vector path %s; best and median of %d runs each; best write rate %.2f GB/s\n",
               PathName(ActiveFillPath()), repeat, rate / 1e9);
-  std::printf("%-28s %11s %13s %9s %9s %13s %9s %6s %6s\n", "case", "passwords", "bytes", "best s", "median s",
+  std::printf("%-34s %11s %13s %9s %9s %13s %9s %6s %6s\n", "case", "passwords", "bytes", "best s", "median s",
               "passwords/s", "limit s", "ratio", "median");
   for (const Result& r : results) {
     const double limit = std::min(r.written, r.bytes / rate);
-    std::printf("%-28s %11lld %13llu %9.3f %9.3f %13.0f %9.3f %6.2f %6.2f\n", r.name, static_cast<long long>(r.count),
+    std::printf("%-34s %11lld %13llu %9.3f %9.3f %13.0f %9.3f %6.2f %6.2f\n", r.name, static_cast<long long>(r.count),
                 static_cast<unsigned long long>(r.bytes), r.generate, r.median, r.count / r.generate, limit,
                 r.generate / limit, r.median / limit);
   }

@@ -3,6 +3,8 @@
 // widest path allowed; any other width one character at a time.
 #include "engine/EverySet.h"
 
+#include <immintrin.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -10,73 +12,147 @@
 #include "engine/CharacterPool.h"
 #include "engine/FastFill.h"
 
-// The vector helpers below are always inlined, so no call passes a vector in registers
-// whose convention would differ between the paths.
-#pragma GCC diagnostic ignored "-Wpsabi"
+// GCC 12's AVX-512 intrinsics start some results from a deliberately undefined register,
+// which its own uninitialised-value warnings then flag once inlined.
+#pragma GCC diagnostic ignored "-Wuninitialized"
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+
+#define KM_AVX2 __attribute__((target("avx2")))
+#define KM_AVX512 __attribute__((target("avx2,avx512f,avx512bw,avx512vbmi")))
 
 namespace {
 
-// GCC vector types: the same source compiles to the instruction set of the function it is
-// inlined into, so the one kernel below serves every path.
-using Bytes64 = signed char __attribute__((vector_size(64)));
-using Lanes8 = long long __attribute__((vector_size(64)));
+// The bytes of a block of 64 characters that belong to each built-in set, one bit a byte.
+struct BlockMasks {
+  std::uint64_t capitals, small, digits, printable;  // printable: '!' to '~'
+};
 
-#define KM_INLINE inline __attribute__((always_inline))
-
-KM_INLINE Bytes64 Splat(signed char c) { return Bytes64{} + c; }
-
-// True (-1) in each group of eight bytes that has a byte other than zero.
-KM_INLINE Lanes8 AnyInGroup(Bytes64 v) {
-  Lanes8 lanes;
-  std::memcpy(&lanes, &v, sizeof lanes);
-  return lanes != 0;
+// Bit 8k + 7 set when group k (byte k) of m is not zero.
+inline std::uint64_t NonZeroBytes(std::uint64_t m) {
+  constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7Full, kHigh = 0x8080808080808080ull;
+  return (m | ((m & kLow7) + kLow7)) & kHigh;
 }
 
-// -1 in each byte of x above lo and below hi (as signed bytes: no byte from 0x80 up is
-// ever inside, since every bound here is ASCII).
-KM_INLINE Bytes64 Between(Bytes64 x, signed char lo, signed char hi) {
-  return static_cast<Bytes64>((x > Splat(lo)) & (x < Splat(hi)));
+// Copies the eight groups of eight characters of one block to out[kept...], moving on only
+// past those that hold every required set: no branch per group. Returns the new kept
+// count; `last` becomes the index past the block's last kept group, if any.
+template <bool kLines>
+inline std::size_t KeepBlock(const BlockMasks& m, unsigned required, const char* in, std::size_t first, char* out,
+                             std::size_t kept, std::size_t& last) {
+  std::uint64_t pass = 0x8080808080808080ull;
+  if (required & CSetRule::kCapitals) pass &= NonZeroBytes(m.capitals);
+  if (required & CSetRule::kSmall) pass &= NonZeroBytes(m.small);
+  if (required & CSetRule::kDigits) pass &= NonZeroBytes(m.digits);
+  if (required & CSetRule::kSpecial) pass &= NonZeroBytes(m.printable & ~(m.capitals | m.small | m.digits));
+  for (int k = 0; k < 8; ++k) {
+    char* const to = out + (kLines ? 10 : 8) * kept;
+    std::memcpy(to, in + 8 * k, 8);
+    if (kLines) std::memcpy(to + 8, "\r\n", 2);
+    kept += (pass >> (8 * k + 7)) & 1;
+  }
+  if (pass != 0) last = first + static_cast<std::size_t>(63 - __builtin_clzll(pass)) / 8 + 1;
+  return kept;
 }
 
-// Tests eight groups of eight characters at a time, `blocks` times, and writes every group
-// to `out`, moving on only past those that pass: the kept ones end up side by side without
-// a branch per group. Returns the groups kept; `last` becomes the index past the last kept.
-KM_INLINE std::size_t KeepBlocks(const char* in, std::size_t blocks, unsigned required, char* out, std::size_t& last) {
+// Each path: the masks of the blocks by signed byte compares (every bound is ASCII, so no
+// byte from 0x80 up falls inside), then KeepBlock.
+
+template <bool kLines>
+std::size_t KeepBlocksSse2(const char* in, std::size_t blocks, unsigned required, char* out, std::size_t& last) {
+  const auto between = [](__m128i x, char lo, char hi) {
+    return static_cast<std::uint64_t>(static_cast<unsigned>(
+        _mm_movemask_epi8(_mm_and_si128(_mm_cmpgt_epi8(x, _mm_set1_epi8(lo)), _mm_cmpgt_epi8(_mm_set1_epi8(hi), x)))));
+  };
   std::size_t kept = 0;
   for (std::size_t b = 0; b < blocks; ++b, in += 64) {
-    Bytes64 x;
-    std::memcpy(&x, in, sizeof x);
-    const Bytes64 capitals = Between(x, '@', '['), small = Between(x, '`', '{'), digits = Between(x, '/', ':');
-    Lanes8 pass = Lanes8{} - 1;
-    if (required & CSetRule::kCapitals) pass &= AnyInGroup(capitals);
-    if (required & CSetRule::kSmall) pass &= AnyInGroup(small);
-    if (required & CSetRule::kDigits) pass &= AnyInGroup(digits);
-    if (required & CSetRule::kSpecial) {
-      const Bytes64 special = Between(x, ' ', 127) & ~(capitals | small | digits);
-      pass &= AnyInGroup(special);
+    BlockMasks m{};
+    for (int q = 0; q < 4; ++q) {
+      const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 16 * q));
+      m.capitals |= between(x, '@', '[') << (16 * q);
+      m.small |= between(x, '`', '{') << (16 * q);
+      m.digits |= between(x, '/', ':') << (16 * q);
+      m.printable |= between(x, ' ', 127) << (16 * q);
     }
-    for (int k = 0; k < 8; ++k) {
-      std::memcpy(out + 8 * kept, in + 8 * k, 8);
-      kept += static_cast<std::size_t>(pass[k] & 1);
-      last = pass[k] ? 8 * b + k + 1 : last;
-    }
+    kept = KeepBlock<kLines>(m, required, in, 8 * b, out, kept, last);
   }
   return kept;
 }
 
-__attribute__((target("avx2,avx512f,avx512bw"))) std::size_t KeepBlocksAvx512(const char* in, std::size_t blocks,
-                                                                              unsigned required, char* out,
-                                                                              std::size_t& last) {
-  return KeepBlocks(in, blocks, required, out, last);
+template <bool kLines>
+KM_AVX2 std::size_t KeepBlocksAvx2(const char* in, std::size_t blocks, unsigned required, char* out,
+                                   std::size_t& last) {
+  const auto between = [](__m256i x, char lo, char hi) KM_AVX2 {
+    return static_cast<std::uint64_t>(static_cast<unsigned>(_mm256_movemask_epi8(
+        _mm256_and_si256(_mm256_cmpgt_epi8(x, _mm256_set1_epi8(lo)), _mm256_cmpgt_epi8(_mm256_set1_epi8(hi), x)))));
+  };
+  std::size_t kept = 0;
+  for (std::size_t b = 0; b < blocks; ++b, in += 64) {
+    BlockMasks m{};
+    for (int h = 0; h < 2; ++h) {
+      const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + 32 * h));
+      m.capitals |= between(x, '@', '[') << (32 * h);
+      m.small |= between(x, '`', '{') << (32 * h);
+      m.digits |= between(x, '/', ':') << (32 * h);
+      m.printable |= between(x, ' ', 127) << (32 * h);
+    }
+    kept = KeepBlock<kLines>(m, required, in, 8 * b, out, kept, last);
+  }
+  return kept;
 }
 
-__attribute__((target("avx2"))) std::size_t KeepBlocksAvx2(const char* in, std::size_t blocks, unsigned required,
-                                                           char* out, std::size_t& last) {
-  return KeepBlocks(in, blocks, required, out, last);
-}
+// Byte shuffles that spread packed groups of eight characters into lines of ten: the first
+// six lines from groups 0 to 5, then lines 6 and 7 from groups 6 and 7; the CR LF bytes
+// (index 0, masked off) come from kLineEnds.
+struct LineShuffles {
+  alignas(64) unsigned char first[64], second[64], ends[64];
+  LineShuffles() : first(), second(), ends() {
+    for (int j = 0; j < 64; ++j) {
+      const bool end = j % 10 >= 8;
+      first[j] = end ? 0 : static_cast<unsigned char>(j / 10 * 8 + j % 10);
+      second[j] = end || j >= 20 ? 0 : static_cast<unsigned char>(48 + j / 10 * 8 + j % 10);
+      ends[j] = end ? (j % 10 == 8 ? '\r' : '\n') : 0;
+    }
+  }
+};
+const LineShuffles kLineShuffles;
 
-std::size_t KeepBlocksSse2(const char* in, std::size_t blocks, unsigned required, char* out, std::size_t& last) {
-  return KeepBlocks(in, blocks, required, out, last);
+// With AVX-512 the passing groups are packed by one compress of the eight groups, and, for
+// lines, spread by two byte shuffles.
+template <bool kLines>
+KM_AVX512 std::size_t KeepBlocksAvx512(const char* in, std::size_t blocks, unsigned required, char* out,
+                                       std::size_t& last) {
+  const __m512i first = _mm512_load_si512(kLineShuffles.first), second = _mm512_load_si512(kLineShuffles.second);
+  const __m512i ends = _mm512_load_si512(kLineShuffles.ends);
+  const __mmask64 notEnds = _mm512_cmpeq_epi8_mask(ends, _mm512_setzero_si512());
+  const auto between = [](__m512i x, char lo, char hi) KM_AVX512 {
+    return static_cast<std::uint64_t>(_mm512_cmpgt_epi8_mask(x, _mm512_set1_epi8(lo)) &
+                                      _mm512_cmplt_epi8_mask(x, _mm512_set1_epi8(hi)));
+  };
+  std::size_t kept = 0;
+  for (std::size_t b = 0; b < blocks; ++b, in += 64) {
+    const __m512i x = _mm512_loadu_si512(in);
+    const std::uint64_t capitals = between(x, '@', '['), small = between(x, '`', '{'), digits = between(x, '/', ':');
+    __mmask8 pass = 0xFF;
+    // A group holds a set when its eight mask bits are not all zero.
+    const auto any = [](std::uint64_t m)
+                         KM_AVX512 { return _mm512_test_epi64_mask(_mm512_movm_epi8(m), _mm512_movm_epi8(m)); };
+    if (required & CSetRule::kCapitals) pass &= any(capitals);
+    if (required & CSetRule::kSmall) pass &= any(small);
+    if (required & CSetRule::kDigits) pass &= any(digits);
+    if (required & CSetRule::kSpecial) pass &= any(between(x, ' ', 127) & ~(capitals | small | digits));
+    const __m512i packed = _mm512_maskz_compress_epi64(pass, x);
+    if constexpr (kLines) {
+      char* const to = out + 10 * kept;
+      _mm512_storeu_si512(to, _mm512_mask_permutexvar_epi8(ends, notEnds, first, packed));
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(to + 60),
+                          _mm512_castsi512_si256(_mm512_mask_permutexvar_epi8(ends, notEnds, second, packed)));
+    } else {
+      _mm512_storeu_si512(out + 8 * kept, packed);
+    }
+    kept += static_cast<std::size_t>(__builtin_popcount(pass));
+    if (pass != 0) last = 8 * b + static_cast<std::size_t>(31 - __builtin_clz(pass)) + 1;
+  }
+  return kept;
 }
 
 }  // namespace
@@ -105,15 +181,16 @@ bool CSetRule::Passes(const char* chars, std::size_t n) const {
 }
 
 std::size_t CSetRule::Keep(const char* in, std::size_t groups, std::size_t draws, char* out, std::size_t most,
-                           std::size_t& used) const {
+                           std::size_t& used, bool lines) const {
   std::size_t kept = 0, last = 0, g = 0;
   if (draws == 8) {
-    kept = KeepEights(in, groups, out, most, last);
+    kept = KeepEights(in, groups, out, most, last, lines);
     g = std::min(groups, most) / 8 * 8;
   }
   for (; g < groups && kept < most; ++g) {
     if (!Passes(in + g * draws, draws)) continue;
-    std::memcpy(out + kept * draws, in + g * draws, draws);
+    std::memcpy(out + kept * (lines ? 10 : draws), in + g * draws, draws);
+    if (lines) std::memcpy(out + kept * 10 + 8, "\r\n", 2);
     ++kept;
     last = g + 1;
   }
@@ -121,17 +198,17 @@ std::size_t CSetRule::Keep(const char* in, std::size_t groups, std::size_t draws
   return kept;
 }
 
-std::size_t CSetRule::KeepEights(const char* in, std::size_t groups, char* out, std::size_t most,
-                                 std::size_t& last) const {
+std::size_t CSetRule::KeepEights(const char* in, std::size_t groups, char* out, std::size_t most, std::size_t& last,
+                                 bool lines) const {
   // Whole blocks of eight while eight more may be kept; Keep takes the rest one at a time.
   const std::size_t blocks = std::min(groups, most) / 8;
   switch (ActiveFillPath()) {
     case FillPath::Avx512:
-      return KeepBlocksAvx512(in, blocks, required_, out, last);
+      return (lines ? KeepBlocksAvx512<true> : KeepBlocksAvx512<false>)(in, blocks, required_, out, last);
     case FillPath::Avx2:
-      return KeepBlocksAvx2(in, blocks, required_, out, last);
+      return (lines ? KeepBlocksAvx2<true> : KeepBlocksAvx2<false>)(in, blocks, required_, out, last);
     case FillPath::Sse2:
       break;
   }
-  return KeepBlocksSse2(in, blocks, required_, out, last);
+  return (lines ? KeepBlocksSse2<true> : KeepBlocksSse2<false>)(in, blocks, required_, out, last);
 }

@@ -29,11 +29,14 @@ class CSetRule {
   // one after the other, and stops after `most`. Returns how many were kept; `used` is
   // the characters taken: up to the end of the last group kept, or every group when fewer
   // than `most` passed (the failed ones at the end are used up: no password takes them).
+  // With `lines` (only for draws = 8), each kept group is written as a whole line, its
+  // characters and CR LF, and up to 64 bytes past the last line may be written.
   std::size_t Keep(const char* in, std::size_t groups, std::size_t draws, char* out, std::size_t most,
-                   std::size_t& used) const;
+                   std::size_t& used, bool lines = false) const;
 
  private:
-  std::size_t KeepEights(const char* in, std::size_t groups, char* out, std::size_t most, std::size_t& last) const;
+  std::size_t KeepEights(const char* in, std::size_t groups, char* out, std::size_t most, std::size_t& last,
+                         bool lines) const;
 
   unsigned required_ = 0;
 };

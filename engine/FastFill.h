@@ -78,6 +78,11 @@ class CLineLayout {
 
   std::size_t Width() const { return line_.size(); }
   std::size_t Draws() const { return draws_; }
+  // True when the line is its draws followed by CR LF, nothing else.
+  bool IsPlain() const {
+    return line_.size() == draws_ + 2 && line_.compare(draws_, 2, "\r\n") == 0 &&
+           (draws_ == 0 || (runs_.size() == 1 && runs_[0].at == 0));
+  }
 
   // Writes `lines` lines to out, taking Draws() characters each from chars. May read up
   // to 16 bytes past the characters used and write up to 16 bytes past the last line.

@@ -320,14 +320,16 @@ class CLines {
   // Layout lines under the rule: of the staged passwords, those that pass are assembled.
   std::size_t MakeLayoutEvery(char* out, std::size_t size, std::int64_t& left) {
     const std::size_t width = layout_->Width(), draws = layout_->Draws();
+    // Eight characters and CR LF: the rule writes the lines itself.
+    const bool plain = draws == 8 && width == 10 && layout_->IsPlain();
     std::size_t used = 0;
     while (left > 0 && size - used >= width) {
       chars_->Ensure(draws);
       const auto room = static_cast<std::size_t>(std::min<std::int64_t>(left, (size - used) / width));
       std::size_t taken = 0;
-      const std::size_t lines =
-          rule_->Keep(chars_->Chars(), chars_->Available() / draws, draws, kept_.Data(), room, taken);
-      layout_->Assemble(kept_.Data(), lines, out + used);
+      const std::size_t lines = rule_->Keep(chars_->Chars(), chars_->Available() / draws, draws,
+                                            plain ? out + used : kept_.Data(), room, taken, plain);
+      if (!plain) layout_->Assemble(kept_.Data(), lines, out + used);
       chars_->Take(taken);
       used += lines * width;
       left -= static_cast<std::int64_t>(lines);

@@ -7,6 +7,7 @@
 
 #include "links/WebTargets.h"
 #include "platform/Dpi.h"
+#include "platform/Services.h"
 #include "platform/WinApp.h"
 #include "resources/resource.h"
 
@@ -20,6 +21,8 @@ CAboutDlg::CAboutDlg()
 constexpr MessageEntry CAboutDlg::kMessages[] = {
     {WM_DPICHANGED, 0, 0, On<&CAboutDlg::OnDpiChanged>},
     {WM_DESTROY, 0, 0, On<&CAboutDlg::OnDestroy>},
+    {WM_SYSCOLORCHANGE, 0, 0, On<&CAboutDlg::OnSystemChange>},
+    {WM_SETTINGCHANGE, 0, 0, On<&CAboutDlg::OnSettingChange>},
 };
 
 MessageTable CAboutDlg::GetMessageTable() const { return kMessages; }
@@ -77,7 +80,9 @@ bool CAboutDlg::OnInitWindow() {
       ShowPicture(MulDiv(cy, own.cx, own.cy), cy);
     }
   }
-  return true;  // the focus goes to OK, the only tab stop
+  // The focus goes to OK: the first tab stop of the template, before the labels became tab
+  // stops (Tab then visits the e-mail label, the home page label and OK).
+  return true;
 }
 
 void CAboutDlg::ShowPicture(int cx, int cy) {
@@ -97,6 +102,7 @@ void CAboutDlg::ShowPicture(int cx, int cy) {
 bool CAboutDlg::OnDpiChanged(WPARAM wParam, LPARAM lParam, LRESULT&) {
   MoveToSuggestedRect(m_hWnd, lParam);
   const UINT dpi = DpiOfChange(wParam);
+  if (!Services().DialogsScaleWithDpi() && dpi_ != 0) relayout_.Apply(m_hWnd, dpi_, dpi);
   emailLink.SetDpi(dpi);
   homePageLink.SetDpi(dpi);
   // The layout now scales with the DPI itself; so does the picture.
@@ -106,6 +112,16 @@ bool CAboutDlg::OnDpiChanged(WPARAM wParam, LPARAM lParam, LRESULT&) {
   }
   dpi_ = dpi;
   // Not eaten: the dialog manager's own handling scales the template's layout and fonts.
+  return false;
+}
+
+bool CAboutDlg::OnSystemChange(WPARAM wParam, LPARAM lParam, LRESULT&) {
+  RepaintForSystemChange(m_hWnd, WM_SYSCOLORCHANGE, wParam, lParam);
+  return false;
+}
+
+bool CAboutDlg::OnSettingChange(WPARAM wParam, LPARAM lParam, LRESULT&) {
+  RepaintForSystemChange(m_hWnd, WM_SETTINGCHANGE, wParam, lParam);
   return false;
 }
 

@@ -3,6 +3,7 @@
 
 #include "links/LinkLabel.h"
 #include "platform/Dialog.h"
+#include "platform/Dpi.h"
 
 class CAboutDlg : public CDialog {
  public:
@@ -22,8 +23,12 @@ class CAboutDlg : public CDialog {
  private:
   // Shows the picture stretched to cx x cy pixels; its own bitmap when that is its size.
   void ShowPicture(int cx, int cy);
-  // Fits the labels and scales the picture from the old DPI to the new one.
+  // Fits the labels and scales the picture from the old DPI to the new one; under per-monitor
+  // v1 first places the controls and makes the font for the new DPI.
   bool OnDpiChanged(WPARAM wParam, LPARAM lParam, LRESULT& result);
+  // A change of colours or theme (high contrast on or off): drawn again with the new colours.
+  bool OnSystemChange(WPARAM wParam, LPARAM lParam, LRESULT& result);
+  bool OnSettingChange(WPARAM wParam, LPARAM lParam, LRESULT& result);
   // Gives the picture control its own bitmap back, so that it never holds ours when ours goes.
   void OnDestroy();
 
@@ -33,4 +38,5 @@ class CAboutDlg : public CDialog {
   HWND picture_ = nullptr;             // the SS_BITMAP static
   HBITMAP templatePicture_ = nullptr;  // the bitmap the control loaded itself; not ours
   CBitmap scaledPicture_;
+  CDpiRelayout relayout_;  // per-monitor v1 only; owns the font the controls then use
 };

@@ -3,9 +3,14 @@
 
 #include <shellapi.h>
 
+#include <oleacc.h>
+
 #include <algorithm>
+#include <cmath>
+#include <memory>
 
 #include "links/OpenURL.h"
+#include "platform/Accessible.h"
 #include "platform/Dpi.h"
 #include "platform/Services.h"
 
@@ -14,6 +19,13 @@ constexpr MessageEntry CLinkLabel::kMessages[] = {
     {Reflected(WM_COMMAND), STN_CLICKED, 0, On<&CLinkLabel::OnClicked>},
     {Reflected(WM_CTLCOLORSTATIC), 0, 0, On<&CLinkLabel::CtlColor>},
     {WM_SETCURSOR, 0, 0, On<&CLinkLabel::OnSetCursor>},
+    {WM_GETDLGCODE, 0, 0, On<&CLinkLabel::OnGetDlgCode>},
+    {WM_KEYDOWN, 0, 0, On<&CLinkLabel::OnKeyDown>},
+    {WM_PAINT, 0, 0, On<&CLinkLabel::OnPaint>},
+    {WM_SETFOCUS, 0, 0, On<&CLinkLabel::OnFocusChange>},
+    {WM_KILLFOCUS, 0, 0, On<&CLinkLabel::OnFocusChange>},
+    {WM_UPDATEUISTATE, 0, 0, On<&CLinkLabel::OnUpdateUiState>},
+    {WM_GETOBJECT, 0, 0, On<&CLinkLabel::OnGetObject>},
 };
 
 MessageTable CLinkLabel::GetMessageTable() const { return kMessages; }
@@ -31,7 +43,8 @@ CLinkLabel::~CLinkLabel() {
 
 void CLinkLabel::OnAttach() {
   // Without SS_NOTIFY a static lets the mouse through to its parent and reports no clicks.
-  ModifyStyle(0, SS_NOTIFY);
+  // A tab stop, so the keyboard reaches it in the dialog's order.
+  ModifyStyle(0, SS_NOTIFY | WS_TABSTOP);
   if (url_.empty()) url_ = GetText();
   if (GetText().empty()) SetText(url_);
   FitToText();
@@ -82,9 +95,17 @@ bool CLinkLabel::OnSetCursor(WPARAM, LPARAM, LRESULT& result) {
   return true;
 }
 
+COLORREF CLinkLabel::TextColour() const {
+  if (Services().HighContrastOn()) {
+    const LinkColours system = HighContrastLinkColours();
+    return visited_ ? system.visited : system.text;
+  }
+  return visited_ ? visitedColour_ : linkColour_;
+}
+
 bool CLinkLabel::CtlColor(WPARAM wParam, LPARAM, LRESULT& result) {
   HDC dc = reinterpret_cast<HDC>(wParam);
-  SetTextColor(dc, visited_ ? visitedColour_ : linkColour_);
+  SetTextColor(dc, TextColour());
   HFONT own = reinterpret_cast<HFONT>(Send(WM_GETFONT));
   if (underline_) {
     if (!underlinedFont_.IsCreated()) {
@@ -109,9 +130,176 @@ bool CLinkLabel::CtlColor(WPARAM wParam, LPARAM, LRESULT& result) {
   } else if (underlinedFont_.IsCreated() && own == underlinedFont_.Get()) {
     Send(WM_SETFONT, reinterpret_cast<WPARAM>(plainFont_), FALSE);
   }
-  SetBkMode(dc, TRANSPARENT);
-  result = reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH));
+  const int background = Services().HighContrastOn() ? HighContrastLinkColours().background : -1;
+  if (background >= 0) {
+    SetBkMode(dc, OPAQUE);
+    SetBkColor(dc, GetSysColor(background));
+    result = reinterpret_cast<LRESULT>(GetSysColorBrush(background));
+  } else {
+    SetBkMode(dc, TRANSPARENT);
+    result = reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH));
+  }
   return true;
+}
+
+bool CLinkLabel::OnGetDlgCode(WPARAM wParam, LPARAM lParam, LRESULT& result) {
+  result = DefSubclassProc(m_hWnd, WM_GETDLGCODE, wParam, lParam);
+  const MSG* msg = reinterpret_cast<const MSG*>(lParam);
+  if (msg != nullptr && msg->message == WM_KEYDOWN && (msg->wParam == VK_RETURN || msg->wParam == VK_SPACE)) {
+    result |= DLGC_WANTMESSAGE;
+  }
+  return true;
+}
+
+bool CLinkLabel::OnKeyDown(WPARAM wParam, LPARAM lParam, LRESULT& result) {
+  if (wParam != VK_RETURN && wParam != VK_SPACE) return false;
+  // Bit 30: the key was already down, an automatic repeat.
+  if ((lParam & (1 << 30)) == 0) OnClicked();
+  result = 0;
+  return true;
+}
+
+bool CLinkLabel::OnPaint(WPARAM wParam, LPARAM lParam, LRESULT& result) {
+  result = DefSubclassProc(m_hWnd, WM_PAINT, wParam, lParam);
+  const bool cuesHidden = (Send(WM_QUERYUISTATE) & UISF_HIDEFOCUS) != 0;
+  if (GetFocus() == m_hWnd && !cuesHidden) {
+    const CWindowDC dc(m_hWnd);
+    RECT client{};
+    GetClientRect(m_hWnd, &client);
+    if (dc.Get() != nullptr) DrawFocusRect(dc.Get(), &client);
+  }
+  return true;
+}
+
+void CLinkLabel::Redraw() const {
+  // The background is the parent's (the label is transparent): it is drawn again under it.
+  HWND parent = GetParent();
+  RECT rc{};
+  GetWindowRect(m_hWnd, &rc);
+  if (parent != nullptr) {
+    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rc), 2);
+    RedrawWindow(parent, &rc, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+  } else {
+    RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE);
+  }
+}
+
+bool CLinkLabel::OnFocusChange(WPARAM, LPARAM, LRESULT&) {
+  Redraw();
+  return false;  // the static's own handling goes on
+}
+
+bool CLinkLabel::OnUpdateUiState(WPARAM wParam, LPARAM lParam, LRESULT& result) {
+  result = DefSubclassProc(m_hWnd, WM_UPDATEUISTATE, wParam, lParam);
+  if (GetFocus() == m_hWnd) Redraw();
+  return true;
+}
+
+namespace {
+// What a link tells assistive technology. The label is found again through its window at
+// every question, since a client may hold the object longer than the label lives.
+class CLinkAnswers final : public CAccessibleAnswers {
+ public:
+  bool Name(HWND window, LONG child, std::wstring& name) const override {
+    const CLinkLabel* label = Of(window, child);
+    if (label == nullptr) return false;
+    name = WidenAnsi(label->GetText());
+    return true;
+  }
+  bool Value(HWND window, LONG child, std::wstring& value) const override {
+    const CLinkLabel* label = Of(window, child);
+    if (label == nullptr) return false;
+    value = WidenAnsi(label->URL());
+    return true;
+  }
+  bool Role(HWND window, LONG child, LONG& role) const override {
+    if (Of(window, child) == nullptr) return false;
+    role = ROLE_SYSTEM_LINK;
+    return true;
+  }
+  bool State(HWND window, LONG child, LONG& state) const override {
+    const CLinkLabel* label = Of(window, child);
+    if (label == nullptr) return false;
+    state = STATE_SYSTEM_FOCUSABLE | STATE_SYSTEM_LINKED;
+    if (GetFocus() == window) state |= STATE_SYSTEM_FOCUSED;
+    if (label->IsVisited()) state |= STATE_SYSTEM_TRAVERSED;
+    if (!IsWindowVisible(window)) state |= STATE_SYSTEM_INVISIBLE;
+    return true;
+  }
+  bool DefaultAction(HWND window, LONG child, std::wstring& action) const override {
+    if (Of(window, child) == nullptr) return false;
+    action = L"Jump";
+    return true;
+  }
+  bool DoDefaultAction(HWND window, LONG child) const override {
+    if (Of(window, child) == nullptr) return false;
+    // Queued as the click the static would send: a client in another process waits for this
+    // call, and must not wait for a failure box that the open may show.
+    const int id = GetDlgCtrlID(window);
+    return PostMessageA(GetParent(window), WM_COMMAND, MAKEWPARAM(id, STN_CLICKED), reinterpret_cast<LPARAM>(window)) !=
+           FALSE;
+  }
+
+ private:
+  static const CLinkLabel* Of(HWND window, LONG child) {
+    if (child != CHILDID_SELF) return nullptr;
+    return dynamic_cast<const CLinkLabel*>(CWnd::FromHandle(window));
+  }
+};
+}  // namespace
+
+bool CLinkLabel::OnGetObject(WPARAM wParam, LPARAM lParam, LRESULT& result) {
+  static const auto answers = std::make_shared<const CLinkAnswers>();
+  return AnswerGetObject(m_hWnd, wParam, lParam, answers, result);
+}
+
+namespace {
+double Luminance(COLORREF colour) {
+  const auto channel = [](int value) {
+    const double c = value / 255.0;
+    return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+  };
+  return 0.2126 * channel(GetRValue(colour)) + 0.7152 * channel(GetGValue(colour)) +
+         0.0722 * channel(GetBValue(colour));
+}
+
+COLORREF SystemColour(int index) { return GetSysColor(index); }
+}  // namespace
+
+double ContrastRatio(COLORREF a, COLORREF b) {
+  const double la = Luminance(a);
+  const double lb = Luminance(b);
+  return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+LinkColours HighContrastLinkColours(COLORREF (*sysColour)(int)) {
+  if (sysColour == nullptr) sysColour = &SystemColour;
+  constexpr double kReadable = 4.5;
+  struct Pair {
+    int text;
+    int background;
+    bool painted;  // the background is painted behind the text, not the dialog's own
+  };
+  static constexpr Pair kPairs[] = {
+      {COLOR_HOTLIGHT, COLOR_BTNFACE, false},
+      {COLOR_HIGHLIGHTTEXT, COLOR_HIGHLIGHT, true},
+      {COLOR_BTNTEXT, COLOR_BTNFACE, false},
+  };
+  const Pair* best = nullptr;
+  double bestRatio = 0;
+  for (const Pair& pair : kPairs) {
+    const double ratio = ContrastRatio(sysColour(pair.text), sysColour(pair.background));
+    if (ratio >= kReadable) {
+      best = &pair;
+      break;
+    }
+    if (ratio > bestRatio) {
+      best = &pair;
+      bestRatio = ratio;
+    }
+  }
+  const COLORREF text = sysColour(best->text);
+  return {text, text, best->painted ? best->background : -1};
 }
 
 void CLinkLabel::OnClicked() {

@@ -226,3 +226,20 @@ void CenterWindow(HWND window, HWND owner) {
   }
   SetWindowPos(window, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
+
+void RepaintForSystemChange(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  struct Change {
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+  } change{message, wParam, lParam};
+  EnumChildWindows(
+      window,
+      [](HWND child, LPARAM data) -> BOOL {
+        const Change* c = reinterpret_cast<const Change*>(data);
+        SendMessageA(child, c->message, c->wParam, c->lParam);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&change));
+  RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+}

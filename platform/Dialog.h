@@ -70,3 +70,8 @@ bool PreTranslateChain(HWND dialog, MSG& msg);
 // Centres `window` over `owner` (when it has a visible one) or on the work area of its
 // monitor.
 void CenterWindow(HWND window, HWND owner);
+
+// WM_SYSCOLORCHANGE or WM_SETTINGCHANGE (a theme, high contrast or a colour changed) of a
+// top-level window: hands the message on to every control below it (the common controls
+// refresh their cached colours from it) and draws the whole window again with the new colours.
+void RepaintForSystemChange(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -4,6 +4,8 @@
 
 #include "platform/Controls.h"
 
+#include <utility>
+
 namespace {
 using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
 using GetSystemMetricsForDpiFn = int(WINAPI*)(int, UINT);
@@ -41,4 +43,43 @@ void MoveToSuggestedRect(HWND window, LPARAM lParam) {
   if (suggested == nullptr) return;
   SetWindowPos(window, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
                suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void CDpiRelayout::Apply(HWND dialog, UINT fromDpi, UINT toDpi) {
+  if (dialog == nullptr || fromDpi == 0 || toDpi == 0) return;
+  if (baseDpi_ == 0) {
+    baseDpi_ = fromDpi;
+    EnumChildWindows(
+        dialog,
+        [](HWND child, LPARAM self) -> BOOL {
+          RECT rc{};
+          GetWindowRect(child, &rc);
+          MapWindowPoints(nullptr, GetParent(child), reinterpret_cast<POINT*>(&rc), 2);
+          reinterpret_cast<CDpiRelayout*>(self)->base_.push_back({child, rc});
+          return TRUE;
+        },
+        reinterpret_cast<LPARAM>(this));
+    auto font = reinterpret_cast<HFONT>(SendMessageA(dialog, WM_GETFONT, 0, 0));
+    haveFont_ = font != nullptr && GetObjectA(font, sizeof(baseFont_), &baseFont_) != 0;
+  }
+  // The controls take the new font before the old one goes: none may hold a deleted font.
+  std::unique_ptr<CFont> made;
+  if (haveFont_) {
+    LOGFONTA description = baseFont_;
+    description.lfHeight = MulDiv(baseFont_.lfHeight, static_cast<int>(toDpi), static_cast<int>(baseDpi_));
+    description.lfWidth = MulDiv(baseFont_.lfWidth, static_cast<int>(toDpi), static_cast<int>(baseDpi_));
+    made = std::make_unique<CFont>();
+    if (!made->Create(description)) made.reset();
+  }
+  const auto scale = [&](LONG v) { return MulDiv(v, static_cast<int>(toDpi), static_cast<int>(baseDpi_)); };
+  for (const Place& place : base_) {
+    if (!IsWindow(place.window)) continue;
+    if (made) SendMessageA(place.window, WM_SETFONT, reinterpret_cast<WPARAM>(made->Get()), FALSE);
+    const int x = scale(place.rect.left);
+    const int y = scale(place.rect.top);
+    SetWindowPos(place.window, nullptr, x, y, scale(place.rect.right) - x, scale(place.rect.bottom) - y,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  if (made) font_ = std::move(made);
+  RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }

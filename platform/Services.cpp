@@ -29,6 +29,27 @@ UINT CPlatformServices::RunCommandLine(const char* commandLine, UINT showCommand
 
 void CPlatformServices::PlayBeep(UINT type) { MessageBeep(type); }
 
+bool CPlatformServices::HighContrastOn() {
+  HIGHCONTRASTA contrast{};
+  contrast.cbSize = sizeof(contrast);
+  if (!SystemParametersInfoA(SPI_GETHIGHCONTRAST, sizeof(contrast), &contrast, 0)) return false;
+  return (contrast.dwFlags & HCF_HIGHCONTRASTON) != 0;
+}
+
+bool CPlatformServices::DialogsScaleWithDpi() {
+  // Looked up at run time: user32 of systems before Windows 10 1607 lacks both.
+  using GetContextFn = DPI_AWARENESS_CONTEXT(WINAPI*)();
+  using EqualFn = BOOL(WINAPI*)(DPI_AWARENESS_CONTEXT, DPI_AWARENESS_CONTEXT);
+  HMODULE user32 = GetModuleHandleA("user32.dll");
+  if (user32 == nullptr) return false;
+  const auto getContext =
+      reinterpret_cast<GetContextFn>(reinterpret_cast<void*>(GetProcAddress(user32, "GetThreadDpiAwarenessContext")));
+  const auto equal =
+      reinterpret_cast<EqualFn>(reinterpret_cast<void*>(GetProcAddress(user32, "AreDpiAwarenessContextsEqual")));
+  if (getContext == nullptr || equal == nullptr) return false;
+  return equal(getContext(), DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2) != FALSE;
+}
+
 namespace {
 CPlatformServices realServices;
 CPlatformServices* currentServices = &realServices;

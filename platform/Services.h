@@ -27,6 +27,12 @@ class CPlatformServices {
   virtual UINT RunCommandLine(const char* commandLine, UINT showCommand);
   // MessageBeep.
   virtual void PlayBeep(UINT type);
+  // SystemParametersInfo(SPI_GETHIGHCONTRAST): true when a high-contrast theme is on.
+  virtual bool HighContrastOn();
+  // True when the dialog manager itself re-scales a dialog's controls and font on a DPI
+  // change: the thread runs per-monitor v2. False under per-monitor v1 (and on systems
+  // before Windows 10 1703), where the program re-lays them out itself.
+  virtual bool DialogsScaleWithDpi();
 };
 
 // The services in use: the real ones unless a CScopedServices stands in.

@@ -73,3 +73,5 @@
 #define IDM_FEEDBACK 32810
 // Checkable: draw from the system's secure random source instead of the 15-bit generator.
 #define IDM_SECURE_RANDOM 32811
+// Checkable: each password holds a character of every ticked set.
+#define IDM_EVERY_TICKED_SET 32812

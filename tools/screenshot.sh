@@ -3,9 +3,11 @@
 #   screenshot.sh PREFIX EXE OUTDIR
 # Writes OUTDIR/main-random.png (the window as it opens), OUTDIR/main-masked.png (Masked tab
 # selected) and OUTDIR/about.png (the About box, opened through Help > About ...; skipped with
-# a note when no About box appears), all at 96 DPI, then the window as it opens at 144 and
-# 192 DPI: OUTDIR/main-random-144dpi.png and OUTDIR/main-random-192dpi.png. Every Wine
-# process of PREFIX is ended afterwards.
+# a note when no About box appears) with OUTDIR/about-link-focused.png (the same after Tab: the
+# e-mail link focused), OUTDIR/about-high-contrast.png (the About box with the high-contrast
+# query answering "on", by about_high_contrast.exe beside EXE), all at 96 DPI, then the window
+# as it opens at 144 and 192 DPI: OUTDIR/main-random-144dpi.png and
+# OUTDIR/main-random-192dpi.png. Every Wine process of PREFIX is ended afterwards.
 set -u
 
 if [ "${1:-}" != "--inner" ]; then
@@ -146,6 +148,9 @@ sleep 0.5
 xdotool key a
 if about=$(wait_window "About\\.\\.\\." 10); then
   capture "$about" "$outdir/about.png" || exit 1
+  # Tab from OK wraps round to the first link; the key also shows the keyboard cues.
+  xdotool key Tab
+  capture "$about" "$outdir/about-link-focused.png" || exit 1
   xdotool key Escape
   sleep 0.5
 else
@@ -154,7 +159,7 @@ else
   sleep 0.3
 fi
 
-# Main > "Use the system's secure random source", ticked: the item is second from the bottom
+# Main > "Use the system's secure random source", ticked: the item is third from the bottom
 # (Up from the first item wraps to Exit). Ticking it writes the user's choice, so it is
 # unticked again afterwards. The menu is a window of its own: the shot is the screen cut
 # to the main window's place.
@@ -162,7 +167,7 @@ toggle_secure() {
   xdotool windowfocus --sync "$main" 2>/dev/null
   xdotool key --clearmodifiers alt+m
   sleep 0.5
-  xdotool key Up Up Return
+  xdotool key Up Up Up Return
   sleep 0.5
 }
 toggle_secure
@@ -174,6 +179,24 @@ import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$outdir/menu-s
 xdotool key Escape
 sleep 0.3
 toggle_secure
+
+# The About box in high contrast, from its own small program (Wine cannot turn high contrast on).
+hc="$(dirname "$exe")/about_high_contrast.exe"
+if [ -f "$hc" ]; then
+  wine "$hc" >/dev/null 2>&1 &
+  if hcabout=$(wait_window "About\\.\\.\\." 60); then
+    capture "$hcabout" "$outdir/about-high-contrast.png" || exit 1
+    xdotool windowfocus --sync "$hcabout" 2>/dev/null
+    xdotool key Escape
+    sleep 0.5
+  else
+    echo "screenshot: the high-contrast About box did not appear" >&2
+    exit 1
+  fi
+else
+  echo "screenshot: $hc is missing; build it first (make windows)" >&2
+  exit 1
+fi
 
 # Escape ends the main window without validation.
 close_main() {

@@ -179,10 +179,11 @@ TEST_F(LongRunTest, TheWindowAnswersShowsProgressAndCancelStopsTheRun) {
 }
 
 // A Generate to file cancelled early (Close, as a sent IDCANCEL) leaves the folder as it was:
-// no new file, an existing one unchanged, no temporary file. 15 million lines of 10 bytes:
-// at most 150 MB on the disk, should the run not stop.
+// no new file, an existing one unchanged, no temporary file. 100 million lines of 66 bytes:
+// far from done after the first moments on any disk (a run of 150 MB ended before the
+// cancel arrived on an idle machine), and 6.6 GB at most, should the run not stop.
 TEST_F(LongRunTest, ACancelledFileRunLeavesTheFolderAsItWas) {
-  Size("8", "15000000");
+  Size("64", "100000000");
   TempDir::Write(dir.File("old.txt"), "old");
   for (const char* name : {"new.txt", "old.txt"}) {
     Choose(WidenAnsi(dir.File(name)));

@@ -69,8 +69,14 @@ TEST_F(PageKeyboardTest, TabReachesTheShownPageAndEnterThereNeverHidesIt) {
   const INT_PTR result =
       RunModalSteps(dialog, {[&](HWND hwnd) {
                                page = dialog.RandomPage()->GetSafeHwnd();
-                               SetFocus(GetDlgItem(hwnd, IDOK));  // the last tab stop: the next is the page's first
+                               // The last tab stop: the next is the tab control, then the page's first.
+                               SetFocus(GetDlgItem(hwnd, IDOK));
                                PostMessageA(GetFocus(), WM_KEYDOWN, VK_TAB, 1);
+                             },
+                             [&](HWND h) {
+                               focus.push_back(GetDlgCtrlID(GetFocus()));
+                               parents.push_back(GetParent(GetFocus()));
+                               tab(h);
                              },
                              [&](HWND h) {
                                focus.push_back(GetDlgCtrlID(GetFocus()));
@@ -96,12 +102,13 @@ TEST_F(PageKeyboardTest, TabReachesTheShownPageAndEnterThereNeverHidesIt) {
                                // Escape in the page ends the main window as Escape there does.
                                PostMessageA(GetFocus(), WM_KEYDOWN, VK_ESCAPE, 1);
                              }});
-  const std::vector<int> expected = {IDC_LENGTH, IDC_VARIABLE_LENGTH, IDC_USE_CAPITALS};
+  const std::vector<int> expected = {IDC_TYPE_TAB, IDC_LENGTH, IDC_VARIABLE_LENGTH, IDC_USE_CAPITALS};
   EXPECT_EQ(focus, expected);
-  ASSERT_EQ(parents.size(), 3u);
-  EXPECT_EQ(parents[0], page);
+  ASSERT_EQ(parents.size(), 4u);
+  EXPECT_NE(parents[0], page);
   EXPECT_EQ(parents[1], page);
-  EXPECT_NE(parents[2], page);
+  EXPECT_EQ(parents[2], page);
+  EXPECT_NE(parents[3], page);
   EXPECT_EQ(result, IDCANCEL);
   EXPECT_TRUE(services.boxes.empty());
 }

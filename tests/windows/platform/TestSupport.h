@@ -54,6 +54,8 @@ class CRecordingServices : public CPlatformServices {
     return runAnswer;
   }
   void PlayBeep(UINT type) override { beeps.push_back(type); }
+  bool HighContrastOn() override { return highContrast; }
+  bool DialogsScaleWithDpi() override { return dialogsScaleWithDpi; }
 
   std::vector<Box> boxes;
   std::vector<FileDialog> fileDialogs;
@@ -67,6 +69,8 @@ class CRecordingServices : public CPlatformServices {
   std::wstring filePath;        // the path a chosen file dialog returns
   INT_PTR shellAnswer = 42;
   UINT runAnswer = 33;
+  bool highContrast = false;        // what the high-contrast query reports
+  bool dialogsScaleWithDpi = true;  // per-monitor v2: the dialog manager re-scales
 
  private:
   bool FileAnswer(OPENFILENAMEW& ofn, bool save) {

@@ -65,6 +65,7 @@ TEST(MainMenu, HasMainAndHelpWithExactItems) {
                      {"Save passwords to file...\tAlt+S", 1004},
                      {"", 0},
                      {"Use the system's secure random source", 32811},
+                     {"Use every ticked set in each password", 32812},
                      {"", 0},
                      {"&Exit\tAlt+F4", 32771}});
   ExpectItems(help, {{"Home Web-Page", 32806},
