@@ -227,15 +227,23 @@ TEST(EverySet, SettingsThatCannotHoldEverySetAreRefused) {
   noDigits.excludeText = "0123456789";
   CGenerationSettings variable = Settings(GenerationMode::Random, 5, true);  // below 6: a fixed length
   variable.useSpecial = 1;
+  CGenerationSettings variableShort = variable;  // 3 is fixed too, and too short
+  variableShort.length = 3;
+  CGenerationSettings variableLong = variable;  // the shortest of 5 to 6 holds four
+  variableLong.length = 6;
+  CGenerationSettings includeOnly = Settings(GenerationMode::Random, 1, false);  // include symbols are no set
+  includeOnly.useCapitals = includeOnly.useDigits = 0;
+  includeOnly.useInclude = 1;
+  includeOnly.includeText = "A1#";
   CGenerationSettings masked = Settings(GenerationMode::Masked, 0, false);
   masked.mask = "x?y?";
   CGenerationSettings noMarker = masked;
   noMarker.mask = "xy";
-  const Case cases[] = {{"four sets in three", four, 4, 3},
-                        {"three sets in three", noDigits, 3, 3},
-                        {"variable up to 5", variable, 4, 5},
-                        {"three sets in two markers", masked, 3, 2},
-                        {"no marker", noMarker, 3, 0}};
+  const Case cases[] = {
+      {"four sets in three", four, 4, 3},          {"three sets in three", noDigits, 3, 3},
+      {"variable up to 5", variable, 4, 5},        {"variable up to 3", variableShort, 4, 3},
+      {"variable up to 6", variableLong, 4, 5},    {"small letters and include symbols in one", includeOnly, 1, 1},
+      {"three sets in two markers", masked, 3, 2}, {"no marker", noMarker, 3, 0}};
   TempDir dir;
   const std::string old = dir.File("old.txt"), fresh = dir.File("new.txt");
   for (const Case& c : cases) {

@@ -3,10 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <iterator>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include <algorithm>
@@ -243,86 +240,6 @@ TEST(PasswordGenerator, CannotCreateTouchesNothing) {
       CPasswordGenerator::Generate(RandomDefaults(8, 3), PasswordSink::File(dir.File("no/such/dir/x.txt")), random),
       GenerateResult::CannotCreate);
   EXPECT_EQ(random.State(), 5u);
-}
-
-// Under the every-set rule, settings with more required sets than random characters in the
-// shortest password are refused before the file is touched; any others run, and each
-// password then holds a character of every required set (ticked and left in the pool;
-// include symbols and a mask's literals count for nothing).
-TEST(PasswordGenerator, EverySetRefusesOnlyWhatCannotHoldEverySet) {
-  constexpr std::string_view kCapitals = CCharacterPool::kCapitals, kSmall = CCharacterPool::kSmall,
-                             kDigits = CCharacterPool::kDigits, kSpecial = CCharacterPool::kSpecial;
-  const auto all = [](int length, int count) {
-    CGenerationSettings s = RandomDefaults(length, count);
-    s.useSpecial = 1;
-    return s;
-  };
-  const auto variable = [&](int length) {
-    CGenerationSettings s = all(length, 30);
-    s.variableLength = 1;
-    return s;
-  };
-  const auto excluding = [](CGenerationSettings s, const std::string& text) {
-    s.useExclude = 1;
-    s.excludeText = text;
-    return s;
-  };
-  CGenerationSettings includeOnly = RandomDefaults(1, 40);
-  includeOnly.useCapitals = includeOnly.useDigits = 0;
-  includeOnly.useInclude = 1;
-  includeOnly.includeText = "A1#";
-  const struct {
-    const char* name;
-    CGenerationSettings settings;
-    std::vector<std::string_view> required;
-    GenerateResult result;
-  } cases[] = {
-      {"four sets in 3", all(3, 5), {}, GenerateResult::SetsDoNotFit},
-      {"four sets in 4", all(4, 30), {kCapitals, kSmall, kDigits, kSpecial}, GenerateResult::Completed},
-      {"no password asked for", all(3, 0), {}, GenerateResult::Completed},
-      {"variable 3 is 3 long", variable(3), {}, GenerateResult::SetsDoNotFit},
-      {"variable 5 is 5 long", variable(5), {kCapitals, kSmall, kDigits, kSpecial}, GenerateResult::Completed},
-      {"variable 6 is 5 at the shortest",
-       variable(6),
-       {kCapitals, kSmall, kDigits, kSpecial},
-       GenerateResult::Completed},
-      {"two markers, three sets", Masked("A1?b?", "?", 5), {}, GenerateResult::SetsDoNotFit},
-      {"three markers, three sets", Masked("A1?b??", "?", 30), {kCapitals, kSmall, kDigits}, GenerateResult::Completed},
-      {"digits all excluded",
-       excluding(RandomDefaults(2, 30), "0123456789"),
-       {kCapitals, kSmall},
-       GenerateResult::Completed},
-      {"one digit left",
-       excluding(RandomDefaults(3, 30), "012345678"),
-       {kCapitals, kSmall, kDigits},
-       GenerateResult::Completed},
-      {"include symbols are no set", includeOnly, {kSmall}, GenerateResult::Completed},
-  };
-  TempDir dir;
-  const std::string path = dir.File("kept.txt");
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    TempDir::Write(path, "old contents");
-    CRandomSource random = Seeded(3);
-    const GenerateResult result =
-        CPasswordGenerator::Run(c.settings, PasswordSink::File(path), {false, &random, -1, nullptr, true});
-    EXPECT_EQ(result, c.result);
-    if (result != GenerateResult::Completed) {
-      EXPECT_EQ(TempDir::Read(path), "old contents");
-      EXPECT_EQ(random.State(), 3u);
-      EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.File("")), {}), 1);
-      continue;
-    }
-    const std::string bytes = TempDir::Read(path);
-    int lines = 0;
-    for (std::size_t at = 0, end; (end = bytes.find("\r\n", at)) != std::string::npos; at = end + 2, ++lines) {
-      std::string drawn = bytes.substr(at, end - at);
-      if (c.settings.mode == GenerationMode::Masked) drawn = drawn.substr(2, 1) + drawn.substr(4, 2);
-      for (const std::string_view set : c.required)
-        EXPECT_NE(drawn.find_first_of(set), std::string::npos) << drawn << " lacks " << set;
-    }
-    EXPECT_EQ(lines, c.settings.count);
-  }
 }
 
 // A run cancelled from another thread stops within a couple of blocks of the file (or at
