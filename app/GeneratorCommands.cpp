@@ -21,6 +21,7 @@
 #include "engine/GenerationSettings.h"
 #include "engine/PasswordFiles.h"
 #include "engine/PasswordGenerator.h"
+#include "engine/RunMessages.h"
 #include "platform/Services.h"
 #include "resources/resource.h"
 
@@ -122,54 +123,20 @@ bool IsRegularFile(const std::wstring& path) {
 
 std::wstring Quoted(const std::wstring& path) { return L"\"" + path + L"\""; }
 
-void WarnCannotCreate(const std::wstring& path) {
-  AppMessageBox(L"The file " + Quoted(path) + L" could not be created.");
-}
-
-// `kept`: the target was an existing file, which the run left as it was.
-void WarnWriteFailed(const std::wstring& path, bool kept) {
-  AppMessageBox(L"The file " + Quoted(path) + L" could not be written completely. The disk may be full." +
-                (kept ? L" The existing file was left as it was." : L""));
-}
-
-void WarnSetsDoNotFit() {
-  const SetsAndPlaces needs = CPasswordGenerator::EverySetNeeds(theSettings);
-  AppMessageBox("A password of " + std::to_string(needs.places) +
-                " random characters cannot hold a character of each of the " + std::to_string(needs.sets) +
-                " ticked sets.");
-}
-
-void WarnEmptyPool() {
-  AppMessageBox(
-      "No passwords were made: there are no characters to choose from.\n"
-      "Tick at least one character set, or add symbols to include.");
-}
+// The bytes of an ASCII text as UTF-16.
+std::wstring Widened(const std::string& text) { return std::wstring(text.begin(), text.end()); }
 
 // One warning for a run that did not complete; `path` is the output file, if any, and
-// `kept` says it existed before the run.
+// `kept` says it existed before the run. A text that names the file goes out in UTF-16,
+// so that any file name shows.
 void WarnAbout(GenerateResult result, const std::wstring& path, bool kept) {
-  switch (result) {
-    case GenerateResult::Completed:
-    case GenerateResult::Cancelled:  // the user asked for it: nothing to say
-      break;
-    case GenerateResult::CannotCreate:
-      WarnCannotCreate(path);
-      break;
-    case GenerateResult::EmptyPool:
-      WarnEmptyPool();
-      break;
-    case GenerateResult::WriteFailed:
-      WarnWriteFailed(path, kept);
-      break;
-    case GenerateResult::RandomFailed:
-      AppMessageBox("The system's secure random source failed. No passwords were made.");
-      break;
-    case GenerateResult::OutOfMemory:
-      AppMessageBox("There is not enough memory to make these passwords. No passwords were made.");
-      break;
-    case GenerateResult::SetsDoNotFit:
-      WarnSetsDoNotFit();
-      break;
+  const SetsAndPlaces needs =
+      result == GenerateResult::SetsDoNotFit ? CPasswordGenerator::EverySetNeeds(theSettings) : SetsAndPlaces{};
+  const RunMessage message = RunFailureMessage(result, kept, needs);
+  if (message.namesFile) {
+    AppMessageBox(Widened(message.before) + Quoted(path) + Widened(message.after));
+  } else if (!message.before.empty()) {
+    AppMessageBox(message.before);
   }
 }
 

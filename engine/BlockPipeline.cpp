@@ -31,6 +31,8 @@ char* CBlockPipeline::Block(std::size_t slot) const { return blocks_.get() + slo
 
 bool CBlockPipeline::Create(const std::filesystem::path& path) { return file_.Create(path); }
 
+bool CBlockPipeline::CreateForStandardOutput() { return file_.CreateForStandardOutput(); }
+
 void CBlockPipeline::WriteBlocks() {
   std::unique_lock<std::mutex> lock(mutex_);
   for (;;) {

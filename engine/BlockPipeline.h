@@ -39,6 +39,8 @@ class CBlockPipeline {
   // Gets ready to write the file at `path` (see CAtomicFile::Create). False when it cannot
   // be written; nothing on disk has changed then.
   bool Create(const std::filesystem::path& path);
+  // Gets ready to write the process's standard output directly. False when there is none.
+  bool CreateForStandardOutput();
 
   struct Outcome {
     bool written;          // every block was written and the file is in place

@@ -19,3 +19,10 @@ std::filesystem::path CAtomicFile::TemporaryName(const std::filesystem::path& fo
   std::snprintf(name, sizeof name, ".keymoor-%016llx.tmp", static_cast<unsigned long long>(bits));
   return folder / name;
 }
+
+bool CAtomicFile::CreateForStandardOutput() {
+  Abandon();
+  target_.clear();
+  replacing_ = false;
+  return file_.OpenStandardOutput();
+}

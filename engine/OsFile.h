@@ -31,6 +31,10 @@ class COsFile {
   // On Windows others may read it meanwhile but not write it. False when it cannot be
   // opened or is not a plain file (a folder, FIFO, pipe or device).
   bool OpenForRead(const std::filesystem::path& path);
+  // Holds a duplicate of the process's standard output (whatever it is: terminal, pipe,
+  // file), so that closing this leaves the process's own standard output open. False when
+  // there is none.
+  bool OpenStandardOutput();
 
   bool IsOpen() const;
   // Writes all n bytes; false on the first failure (some may have been written).
@@ -73,6 +77,9 @@ class CAtomicFile {
   // held open by another program without sharing), is in a missing folder, or when no
   // temporary file can be created beside it.
   bool Create(const std::filesystem::path& target);
+  // Gets ready to write the process's standard output directly, as it stands (nothing is
+  // replaced; Commit only closes the duplicate). False when there is none.
+  bool CreateForStandardOutput();
   bool IsOpen() const { return file_.IsOpen(); }
   // Writes all n bytes; false on the first failure. REQUIRES: IsOpen().
   bool Write(const void* data, std::size_t n) { return file_.Write(data, n); }

@@ -40,6 +40,12 @@ bool COsFile::OpenForRead(const std::filesystem::path& path) {
   return IsOpen();
 }
 
+bool COsFile::OpenStandardOutput() {
+  Close();
+  fd_ = ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 0);
+  return IsOpen();
+}
+
 bool COsFile::IsOpen() const { return fd_ >= 0; }
 
 bool COsFile::Write(const void* data, std::size_t n) {

@@ -45,6 +45,17 @@ bool COsFile::OpenForRead(const std::filesystem::path& path) {
   return IsOpen();
 }
 
+bool COsFile::OpenStandardOutput() {
+  Close();
+  HANDLE self = GetCurrentProcess();
+  HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+  if (output == nullptr || output == INVALID_HANDLE_VALUE) return false;
+  HANDLE copy = INVALID_HANDLE_VALUE;
+  if (!DuplicateHandle(self, output, self, &copy, 0, FALSE, DUPLICATE_SAME_ACCESS)) return false;
+  handle_ = copy;
+  return true;
+}
+
 bool COsFile::IsOpen() const { return handle_ != INVALID_HANDLE_VALUE; }
 
 bool COsFile::Write(const void* data, std::size_t n) {

@@ -14,6 +14,14 @@ bool CPasswordListFile::Create(const std::filesystem::path& path) {
   return file_.Create(path);
 }
 
+bool CPasswordListFile::CreateForStandardOutput() {
+  file_.Abandon();
+  failed_ = false;
+  used_ = 0;
+  if (!block_.Data()) block_ = CWipedBuffer(kBlockSize);
+  return file_.CreateForStandardOutput();
+}
+
 bool CPasswordListFile::Flush() {
   if (used_ > 0 && !failed_) failed_ = !file_.Write(block_.Data(), used_);
   used_ = 0;
@@ -26,10 +34,15 @@ bool CPasswordListFile::WriteLine(const char* bytes, std::size_t n) {
   if (n + 2 > kBlockSize) {
     // Longer than a block (only Save to file can hand such a line): the password and
     // its line end go out back to back, still without splitting the password.
-    failed_ = !file_.Write(bytes, n) || !file_.Write("\r\n", 2);
+    failed_ = !file_.Write(bytes, n) || (lf_ ? !file_.Write("\n", 1) : !file_.Write("\r\n", 2));
     return !failed_;
   }
   std::memcpy(block_.Data() + used_, bytes, n);
+  if (lf_) {
+    block_.Data()[used_ + n] = '\n';
+    used_ += n + 1;
+    return true;
+  }
   block_.Data()[used_ + n] = '\r';
   block_.Data()[used_ + n + 1] = '\n';
   used_ += n + 2;

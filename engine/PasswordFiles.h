@@ -9,8 +9,8 @@
 #include "engine/OsFile.h"
 #include "engine/Wipe.h"
 
-// Writes a password list file: each password's bytes unchanged, then CR LF; nothing
-// else. Lines are gathered into blocks of about 1 MiB so that a run of millions of
+// Writes a password list file: each password's bytes unchanged, then CR LF (or LF alone,
+// when asked); nothing else. Lines are gathered into blocks of about 1 MiB so that a run of millions of
 // passwords costs a few hundred system writes, not one per password. The lines go to a
 // temporary file beside the target, which takes the target's place only when Close has
 // written every byte (CAtomicFile): until then the target keeps its old bytes, and a run
@@ -34,6 +34,11 @@ class CPasswordListFile {
   // by another program, a missing folder); nothing on disk has changed then, also when
   // the block's memory cannot be had (std::bad_alloc comes out before the file is touched).
   bool Create(const std::filesystem::path& path);
+  // The same for the process's standard output, written directly (see
+  // CAtomicFile::CreateForStandardOutput).
+  bool CreateForStandardOutput();
+  // Ends the lines written from here on with LF alone instead of CR LF.
+  void UseLf(bool lf) { lf_ = lf; }
   // Adds the n bytes and CR LF as one line. False when a write to the system failed,
   // now or earlier in this file; the line may then be missing or cut.
   bool WriteLine(const char* bytes, std::size_t n);
@@ -49,6 +54,7 @@ class CPasswordListFile {
   CWipedBuffer block_;
   std::size_t used_ = 0;
   bool failed_ = false;
+  bool lf_ = false;
 };
 
 // The symbols of a charset file: the bytes before the first zero byte among its first

@@ -280,6 +280,8 @@ class CLines {
 
   // The longest line, CR LF included.
   std::size_t MaxLine() const { return nominal_ + 2; }
+  // The width of every line, CR LF included, when all are alike; 0 for variable lengths.
+  std::size_t FixedWidth() const { return variable_ ? 0 : MaxLine(); }
 
   // Makes whole lines (password and CR LF) into out while `left` lasts and the next line
   // surely fits in `size` bytes, counting `left` down; returns the bytes made. May write
@@ -441,7 +443,9 @@ GenerateResult LineByLine(CLines<Source>& lines, Source& source, const PasswordS
   const bool toFile = sink.kind == PasswordSink::Kind::File;
   CPasswordListFile file;
   if (toFile) {
-    if (!file.Create(sink.path)) return GenerateResult::CannotCreate;
+    if (!(sink.standardOutput ? file.CreateForStandardOutput() : file.Create(sink.path)))
+      return GenerateResult::CannotCreate;
+    file.UseLf(sink.lf);
     created = true;
   }
   GenerateResult result = GenerateResult::Completed;
@@ -478,9 +482,36 @@ GenerateResult LineByLine(CLines<Source>& lines, Source& source, const PasswordS
 // is settled where it stands after the blocks that count (every block, or up to the one
 // whose write failed, or the last one made before a cancel), just as when each block was
 // made only after the one before had been written.
+// Lines made as CR LF lines, then ended in LF alone: every line of a fixed width is moved
+// up in place; a variable line's end is known only as it is made, so those are made one by
+// one. Takes what lines.Make takes.
 template <class Source>
-GenerateResult ThroughPipeline(CLines<Source>& lines, Source& source, const std::filesystem::path& path,
-                               std::int64_t count, CRunControl* control, bool& created) {
+std::size_t MakeLfLines(CLines<Source>& lines, char* out, std::size_t size, std::int64_t& left) {
+  const std::size_t width = lines.FixedWidth();
+  if (width > 0) {
+    const std::size_t bytes = lines.Make(out, size, left);
+    std::size_t kept = 0;
+    for (std::size_t at = 0; at < bytes; at += width) {
+      std::memmove(out + kept, out + at, width - 2);
+      kept += width - 2;
+      out[kept++] = '\n';
+    }
+    return kept;
+  }
+  std::size_t used = 0;
+  while (left > 0 && size - used >= lines.MaxLine()) {
+    std::int64_t one = 1;
+    const std::size_t n = lines.Make(out + used, size - used, one);
+    out[used + n - 2] = '\n';  // over the CR; the next line starts over the LF
+    used += n - 1;
+    --left;
+  }
+  return used;
+}
+
+template <class Source>
+GenerateResult ThroughPipeline(CLines<Source>& lines, Source& source, const PasswordSink& sink, std::int64_t count,
+                               CRunControl* control, bool& created) {
   // The maker is never more than kBlocks blocks ahead of a failed write.
   std::array<typename Source::Mark, CBlockPipeline::kBlocks> after{};
   std::uint64_t blocks = 0;
@@ -488,14 +519,15 @@ GenerateResult ThroughPipeline(CLines<Source>& lines, Source& source, const std:
   const BlockMaker make = [&](char* out, std::size_t size, std::int64_t& left) {
     if (StopAsked(control, made)) throw RunCancelled{};
     const std::int64_t before = left;
-    const std::size_t bytes = lines.Make(out, size, left);
+    const std::size_t bytes = sink.lf ? MakeLfLines(lines, out, size, left) : lines.Make(out, size, left);
     made += before - left;
     after[blocks++ % after.size()] = lines.Now();
     return bytes;
   };
   CBlockPipeline pipeline;
   if (control && control->Cancelled()) return GenerateResult::Cancelled;
-  if (!pipeline.Create(path)) return GenerateResult::CannotCreate;
+  if (!(sink.standardOutput ? pipeline.CreateForStandardOutput() : pipeline.Create(sink.path)))
+    return GenerateResult::CannotCreate;
   created = true;
   try {
     const auto outcome = pipeline.Run(count, make);
@@ -524,7 +556,7 @@ GenerateResult RunFrom(Source& source, const CGenerationSettings& settings, cons
   CLines<Source> lines(settings, pool, source, rule ? &*rule : nullptr, control);
   if (sink.kind == PasswordSink::Kind::List || lines.MaxLine() > CPasswordListFile::kBlockSize)
     return LineByLine(lines, source, sink, count, control, created);
-  return ThroughPipeline(lines, source, sink.path, count, control, created);
+  return ThroughPipeline(lines, source, sink, count, control, created);
 }
 
 }  // namespace

@@ -21,17 +21,24 @@ class PasswordRows {
 
 // Where a run's passwords go: a list of at most kMaxListRows rows, or a password list
 // file at `path` that receives every requested password. The path is the system's own
-// (UTF-16 on Windows), so that any folder name works.
+// (UTF-16 on Windows), so that any folder name works. The file kind may instead be the
+// process's standard output, written as it stands (no temporary file; what was written
+// stays there), and its lines may end in LF alone.
 struct PasswordSink {
   enum class Kind { List, File };
   static constexpr int kMaxListRows = 1000;
 
   static PasswordSink List(PasswordRows& rows) { return {Kind::List, &rows, {}}; }
-  static PasswordSink File(std::filesystem::path path) { return {Kind::File, nullptr, std::move(path)}; }
+  static PasswordSink File(std::filesystem::path path, bool lf = false) {
+    return {Kind::File, nullptr, std::move(path), false, lf};
+  }
+  static PasswordSink StandardOutput(bool lf) { return {Kind::File, nullptr, {}, true, lf}; }
 
   Kind kind;
   PasswordRows* rows;          // list kind only; not owned
-  std::filesystem::path path;  // file kind only
+  std::filesystem::path path;  // file kind only, when not standardOutput
+  bool standardOutput = false;
+  bool lf = false;  // file kind: each line ends in LF, not CR LF
 };
 
 enum class GenerateResult : std::int32_t {

@@ -1,0 +1,141 @@
+// keymoor-cli's run: the settings and sink from the options, the engine's one run, and
+// what the outcome means for the exit status.
+#include "cli/CommandLine.h"
+
+#include <atomic>
+#include <cstdio>
+#include <filesystem>
+#include <optional>
+#include <tuple>
+
+#include "engine/PasswordFiles.h"
+#include "engine/PasswordGenerator.h"
+#include "engine/RandomSource.h"
+#include "engine/RunMessages.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <poll.h>
+#include <signal.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+// The run that Ctrl+C stops, while there is one.
+std::atomic<CRunControl*> theRun{nullptr};
+std::atomic<bool> interrupted{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "used from a signal handler");
+static_assert(std::atomic<CRunControl*>::is_always_lock_free, "used from a signal handler");
+
+#ifdef _WIN32
+BOOL WINAPI OnConsoleControl(DWORD event) {
+  if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
+  interrupted.store(true);
+  if (CRunControl* run = theRun.load()) run->Cancel();
+  return TRUE;
+}
+#else
+void OnInterrupt(int) {
+  interrupted.store(true);
+  if (CRunControl* run = theRun.load()) run->Cancel();
+}
+#endif
+
+// Ctrl+C cancels the run (which then leaves no temporary file) instead of ending the
+// process; a closed pipe is a failed write, not the end of the process.
+void CatchSignals() {
+#ifdef _WIN32
+  SetConsoleCtrlHandler(OnConsoleControl, TRUE);
+#else
+  struct sigaction action {};
+  action.sa_handler = OnInterrupt;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+  signal(SIGPIPE, SIG_IGN);
+#endif
+}
+
+// True when standard output is a pipe whose reader has gone (`| head -1`).
+bool ReaderIsGone() {
+#ifdef _WIN32
+  return false;
+#else
+  pollfd out{STDOUT_FILENO, POLLOUT, 0};
+  return ::poll(&out, 1, 0) == 1 && (out.revents & POLLERR) != 0;
+#endif
+}
+
+bool Exists(const std::string& path) {
+  std::error_code error;
+  return std::filesystem::exists(std::filesystem::path(path), error);
+}
+
+void PrintMessage(const RunMessage& message, const std::string& path) {
+  std::string text = message.before;
+  if (message.namesFile) text += "\"" + path + "\"" + message.after;
+  std::fprintf(stderr, "keymoor-cli: %s\n", text.c_str());
+}
+
+}  // namespace
+
+std::string CannotOpenMessage(const std::string& path) { return "The file \"" + path + "\" could not be opened."; }
+
+int RunCommandLine(const CliOptions& options) {
+  if (options.help) {
+    std::fputs(HelpText().c_str(), stdout);
+    return std::fflush(stdout) == 0 ? kExitDone : kExitFailed;
+  }
+  if (options.version) {
+    std::fputs("keymoor-cli " KEYMOOR_VERSION "\n", stdout);
+    return std::fflush(stdout) == 0 ? kExitDone : kExitFailed;
+  }
+  CGenerationSettings settings = options.settings;
+  for (const auto& [path, use, text] : {std::tie(options.includeFile, settings.useInclude, settings.includeText),
+                                        std::tie(options.excludeFile, settings.useExclude, settings.excludeText)}) {
+    if (path.empty()) continue;
+    const std::optional<std::string> symbols = ReadCharsetFile(std::filesystem::path(path));
+    if (!symbols) {
+      std::fprintf(stderr, "keymoor-cli: %s\n", CannotOpenMessage(path).c_str());
+      return kExitFailed;
+    }
+    use = 1;
+    text = *symbols;
+  }
+
+  const bool toFile = !options.output.empty();
+#ifdef _WIN32
+  const bool platformLf = false;
+#else
+  const bool platformLf = true;
+#endif
+  const bool lf = options.lineEnd == LineEnd::Lf || (options.lineEnd == LineEnd::Platform && !toFile && platformLf);
+  const PasswordSink sink =
+      toFile ? PasswordSink::File(std::filesystem::path(options.output), lf) : PasswordSink::StandardOutput(lf);
+  const bool kept = toFile && Exists(options.output);
+
+  CRandomSource random;
+  if (options.seed) random.Seed(*options.seed);
+  CRunControl control;
+  RunOptions run;
+  run.secure = !options.seed.has_value();
+  run.random = &random;
+  run.count = options.count;
+  run.control = &control;
+  run.everySet = options.everySet;
+
+  CatchSignals();
+  theRun.store(&control);
+  const GenerateResult result = CPasswordGenerator::Run(settings, sink, run);
+  theRun.store(nullptr);
+
+  if (result == GenerateResult::Completed) return kExitDone;
+  if (result == GenerateResult::Cancelled || interrupted.load()) return kExitInterrupted;
+  if (result == GenerateResult::WriteFailed && !toFile && ReaderIsGone()) return kExitDone;
+  const SetsAndPlaces needs =
+      result == GenerateResult::SetsDoNotFit ? CPasswordGenerator::EverySetNeeds(settings) : SetsAndPlaces{};
+  PrintMessage(RunFailureMessage(result, kept, needs), toFile ? options.output : "standard output");
+  return kExitFailed;
+}

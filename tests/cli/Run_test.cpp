@@ -1,0 +1,144 @@
+// keymoor-cli run as a process: its files and standard output against the engine's own
+// run, replacing a file, and its exit statuses.
+#include <sys/wait.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "engine/PasswordGenerator.h"
+#include "tests/engine/TempDir.h"
+
+namespace {
+
+struct Outcome {
+  int status;
+  std::string out, err;
+};
+
+// Runs the program with `args` (shell words) in `dir`, standard output and error caught.
+Outcome RunCli(const TempDir& dir, const std::string& args) {
+  const std::string out = dir.File("stdout"), err = dir.File("stderr");
+  const int raw = std::system((std::string(KEYMOOR_CLI) + " " + args + " >" + out + " 2>" + err).c_str());
+  return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, TempDir::Read(out), TempDir::Read(err)};
+}
+
+std::string WithoutCr(std::string text) {
+  std::string lf;
+  for (std::size_t i = 0; i < text.size(); ++i)
+    if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) lf += text[i];
+  return lf;
+}
+
+TEST(CliRun, SeededRunIsTheEnginesOwnOnEveryOutput) {
+  struct Case {
+    const char* args;
+    CGenerationSettings settings;
+    bool everySet;
+  };
+  CGenerationSettings fixed;
+  fixed.length = 8;
+  fixed.useCapitals = fixed.useSmall = fixed.useDigits = 1;
+  fixed.symbolMask = "?";
+  CGenerationSettings variable = fixed;
+  variable.length = 30;
+  variable.variableLength = 1;
+  variable.useSpecial = 1;
+  CGenerationSettings masked = fixed;
+  masked.mode = GenerationMode::Masked;
+  masked.mask = "id-????-#";
+  masked.useInclude = 1;
+  masked.includeText = "#%";
+  const Case cases[] = {
+      {"-l 8", fixed, false},
+      {"--variable -l 30 -s CSDP", variable, false},
+      {"-m id-????-# --include '#%'", masked, false},
+      {"--every-set -l 8", fixed, true},
+  };
+  TempDir dir;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args);
+    CRandomSource random;
+    random.Seed(123456789);
+    const std::string engine = dir.File("engine.txt");
+    ASSERT_EQ(
+        CPasswordGenerator::Run(c.settings, PasswordSink::File(engine), {false, &random, 50000, nullptr, c.everySet}),
+        GenerateResult::Completed);
+    const std::string want = TempDir::Read(engine);
+    const std::string common = std::string(c.args) + " --seed 123456789 -n 50000";
+
+    const Outcome file = RunCli(dir, common + " -o " + dir.File("cli.txt"));
+    EXPECT_EQ(file.status, 0) << file.err;
+    EXPECT_EQ(TempDir::Read(dir.File("cli.txt")), want);
+    EXPECT_EQ(file.out, "");
+
+    const Outcome crlf = RunCli(dir, common + " --crlf");
+    EXPECT_EQ(crlf.status, 0) << crlf.err;
+    EXPECT_EQ(crlf.out, want);
+    const Outcome lf = RunCli(dir, common);
+    EXPECT_EQ(lf.out, WithoutCr(want));
+    EXPECT_EQ(RunCli(dir, common + " --lf -o " + dir.File("cli.txt")).status, 0);
+    EXPECT_EQ(TempDir::Read(dir.File("cli.txt")), WithoutCr(want));
+  }
+}
+
+TEST(CliRun, OutputReplacesAFileOnlyWhenTheRunCompletes) {
+  TempDir dir;
+  const std::string target = dir.File("list.txt");
+  TempDir::Write(target, "old bytes\r\n");
+  const Outcome failed = RunCli(dir, "-s '' -o " + target);
+  EXPECT_EQ(failed.status, 1);
+  EXPECT_EQ(failed.err,
+            "keymoor-cli: No passwords were made: there are no characters to choose from.\n"
+            "Tick at least one character set, or add symbols to include.\n");
+  EXPECT_EQ(TempDir::Read(target), "old bytes\r\n");
+
+  const Outcome done = RunCli(dir, "-n 3 -l 5 -o " + target);
+  EXPECT_EQ(done.status, 0) << done.err;
+  const std::string lines = TempDir::Read(target);
+  ASSERT_EQ(lines.size(), 3u * 7);
+  for (std::size_t at = 5; at < lines.size(); at += 7) EXPECT_EQ(lines.substr(at, 2), "\r\n");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(std::filesystem::path(target).parent_path()), {}), 3)
+      << "the list, and the caught standard output and error: no temporary file is left";
+}
+
+TEST(CliRun, ExitStatuses) {
+  TempDir dir;
+  struct Case {
+    std::string args;
+    int status;
+    std::string err;  // the start of standard error
+  };
+  const Case cases[] = {
+      {"-n 2", 0, ""},
+      {"--length 0", 2, "keymoor-cli: --length needs a whole number from 1 to 1000000, not \"0\"\n"},
+      {"-o " + dir.File("missing/x.txt"), 1,
+       "keymoor-cli: The file \"" + dir.File("missing/x.txt") + "\" could not be created.\n"},
+      {"-o /dev/full -n 100000", 1, "keymoor-cli: The file \"/dev/full\" could not be written completely."},
+      {"--every-set -l 3 -s CSDP", 1,
+       "keymoor-cli: A password of 3 random characters cannot hold a character of each of the 4 ticked sets.\n"},
+      {"--include-file " + dir.File("none.chr"), 1,
+       "keymoor-cli: The file \"" + dir.File("none.chr") + "\" could not be opened.\n"},
+  };
+  for (const Case& c : cases) {
+    const Outcome o = RunCli(dir, c.args);
+    EXPECT_EQ(o.status, c.status) << c.args;
+    EXPECT_EQ(o.err.substr(0, c.err.size()), c.err) << c.args;
+    if (c.status != 0) {
+      EXPECT_EQ(o.out, "") << c.args;
+    }
+  }
+}
+
+TEST(CliRun, AClosedPipeEndsTheRunQuietly) {
+  TempDir dir;
+  const std::string status = dir.File("status"), err = dir.File("err");
+  const std::string command = "{ " + std::string(KEYMOOR_CLI) + " -n 100000000 -l 8 2>" + err + "; echo $? >" + status +
+                              "; } | head -c 9 >/dev/null";
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  EXPECT_EQ(TempDir::Read(status), "0\n");
+  EXPECT_EQ(TempDir::Read(err), "");
+}
+
+}  // namespace
