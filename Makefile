@@ -84,13 +84,13 @@ screenshot: windows
 	@tools/screenshot.sh $(PREFIX) $(WIN)/app/keymoor.exe docs
 
 # The release zip. Debug information is compiled in (it changes no code) and split off beside
-# the zip by tools/dist.sh; only the program is built, not the tests.
+# the zip by tools/dist.sh; only the programs are built, not the tests.
 dist: setup
 	@cmake -S . -B $(RELEASE) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release \
 	  -DCMAKE_C_FLAGS=-g -DCMAKE_CXX_FLAGS=-g \
 	  -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-w64.cmake >/dev/null
-	@cmake --build $(RELEASE) --target keymoor
-	@tools/dist.sh $(RELEASE)/app/keymoor.exe $(DIST)
+	@cmake --build $(RELEASE) --target keymoor keymoor-cli
+	@tools/dist.sh $(RELEASE)/app/keymoor.exe $(RELEASE)/cli/keymoor-cli.exe $(DIST)
 
 reproducible: setup
 	@tools/check-reproducible.sh $(B)/reproducible

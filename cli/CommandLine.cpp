@@ -3,10 +3,17 @@
 #include "cli/CommandLine.h"
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <filesystem>
+#include <mutex>
+#include <new>
 #include <optional>
+#include <thread>
 #include <tuple>
+
+#include "cli/Entropy.h"
 
 #include "engine/PasswordFiles.h"
 #include "engine/PasswordGenerator.h"
@@ -14,6 +21,7 @@
 #include "engine/RunMessages.h"
 
 #ifdef _WIN32
+#include <io.h>
 #include <windows.h>
 #else
 #include <poll.h>
@@ -79,6 +87,58 @@ void PrintMessage(const RunMessage& message, const std::string& path) {
   std::fprintf(stderr, "keymoor-cli: %s\n", text.c_str());
 }
 
+bool ErrorIsTerminal() {
+#ifdef _WIN32
+  return _isatty(_fileno(stderr)) != 0;
+#else
+  return ::isatty(STDERR_FILENO) != 0;
+#endif
+}
+
+// Runs the engine on a thread of its own while this one shows progress: once the run has
+// gone on for a second, one line on standard error (a terminal), rewritten in place.
+GenerateResult RunWithProgress(const CGenerationSettings& settings, const PasswordSink& sink, const RunOptions& run,
+                               bool showProgress) {
+  GenerateResult result = GenerateResult::Completed;
+  std::mutex mutex;
+  std::condition_variable ended;
+  bool finished = false;  // guarded by mutex
+  std::thread worker([&] {
+    try {
+      result = CPasswordGenerator::Run(settings, sink, run);
+    } catch (const std::bad_alloc&) {
+      result = GenerateResult::OutOfMemory;
+    } catch (const std::exception&) {
+      result = GenerateResult::WriteFailed;
+    }
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      finished = true;
+    }
+    ended.notify_one();
+  });
+  using Clock = std::chrono::steady_clock;
+  const Clock::time_point start = Clock::now();
+  bool shown = false;
+  // A short run ends the wait at once: `keymoor-cli -n 1` must not wait for a tick.
+  std::unique_lock<std::mutex> lock(mutex);
+  while (!ended.wait_for(lock, std::chrono::milliseconds(250), [&] { return finished; })) {
+    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    if (!showProgress || seconds < 1) continue;
+    const double made = static_cast<double>(run.control->Made());
+    const double rate = made / seconds;
+    const double left = rate > 0 ? (static_cast<double>(run.count) - made) / rate : 0;
+    std::fprintf(stderr, "\r%.0f of %lld passwords, %.0f a second, %.0f s left   ", made,
+                 static_cast<long long>(run.count), rate, left);
+    std::fflush(stderr);
+    shown = true;
+  }
+  lock.unlock();
+  worker.join();
+  if (shown) std::fputs("\r\n", stderr);
+  return result;
+}
+
 }  // namespace
 
 std::string CannotOpenMessage(const std::string& path) { return "The file \"" + path + "\" could not be opened."; }
@@ -126,9 +186,17 @@ int RunCommandLine(const CliOptions& options) {
   run.control = &control;
   run.everySet = options.everySet;
 
+  if (options.entropy) {
+    std::fprintf(stderr, "%.2f bits of entropy per password (%s); %lld passwords, %.0f bytes\n",
+                 PasswordEntropyBits(settings, options.everySet),
+                 options.seed ? "but a seeded run follows from one of 2^32 seeds" : "secure source",
+                 static_cast<long long>(options.count),
+                 RunBytes(settings, static_cast<double>(options.count), lf ? 1 : 2));
+  }
+
   CatchSignals();
   theRun.store(&control);
-  const GenerateResult result = CPasswordGenerator::Run(settings, sink, run);
+  const GenerateResult result = RunWithProgress(settings, sink, run, !options.quiet && ErrorIsTerminal());
   theRun.store(nullptr);
 
   if (result == GenerateResult::Completed) return kExitDone;

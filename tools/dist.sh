@@ -1,19 +1,22 @@
 #!/usr/bin/env bash
-# Packs a built keymoor.exe into the release zip. Usage: dist.sh EXE OUTDIR
+# Packs a built keymoor.exe and keymoor-cli.exe into the release zip.
+# Usage: dist.sh EXE CLI_EXE OUTDIR
 # Writes into OUTDIR:
-#   keymoor-VERSION-win64.zip         keymoor.exe without debug sections, README.txt (CR LF),
-#                                     charsets/*.chr and SHA256SUMS of the other files
+#   keymoor-VERSION-win64.zip         keymoor.exe and keymoor-cli.exe without debug sections,
+#                                     README.txt (CR LF), charsets/*.chr and SHA256SUMS of the
+#                                     other files
 #   keymoor-VERSION-win64.zip.sha256  the zip's own checksum, to publish beside it
-#   keymoor-VERSION-win64.debug       the debug sections, kept out of the zip
+#   keymoor-VERSION-win64.debug       keymoor.exe's debug sections, kept out of the zip
+#   keymoor-VERSION-win64-cli.debug   keymoor-cli.exe's
 # VERSION is the first three numbers of FILEVERSION in resources/keymoor.rc, the version the
 # program itself reports. Every output is a function of the inputs alone: no dates, no
 # absolute paths, a fixed order, so two builds of one commit give the same bytes.
 set -euo pipefail
-if [ $# -ne 2 ]; then
-  echo "usage: $0 EXE OUTDIR" >&2
+if [ $# -ne 3 ]; then
+  echo "usage: $0 EXE CLI_EXE OUTDIR" >&2
   exit 2
 fi
-exe=$1 out=$2
+exe=$1 cli=$2 out=$3
 here=$(cd "$(dirname "$0")/.." && pwd)
 fail() {
   echo "dist: $*" >&2
@@ -24,6 +27,7 @@ version=$(sed -n 's/^FILEVERSION *\([0-9]*\), *\([0-9]*\), *\([0-9]*\),.*/\1.\2.
   "$here/resources/keymoor.rc")
 [ -n "$version" ] || fail "no FILEVERSION line in resources/keymoor.rc"
 [ -f "$exe" ] || fail "$exe does not exist"
+[ -f "$cli" ] || fail "$cli does not exist"
 command -v python3 >/dev/null || fail "python3 is missing (Debian package python3); it writes the zip"
 name=keymoor-$version-win64
 
@@ -36,14 +40,18 @@ mkdir -p "$out"
 export SOURCE_DATE_EPOCH=0
 x86_64-w64-mingw32-objcopy --only-keep-debug "$exe" "$out/$name.debug"
 x86_64-w64-mingw32-strip --strip-all -o "$stage/keymoor.exe" "$exe"
+x86_64-w64-mingw32-objcopy --only-keep-debug "$cli" "$out/$name-cli.debug"
+x86_64-w64-mingw32-strip --strip-all -o "$stage/keymoor-cli.exe" "$cli"
 
-# The zip is for a bare Windows: nothing of the toolchain may be left in or next to the exe.
-if x86_64-w64-mingw32-objdump -h "$stage/keymoor.exe" | grep -q ' \.debug'; then
-  fail "keymoor.exe still has debug sections after strip"
-fi
-if dlls=$(x86_64-w64-mingw32-objdump -p "$stage/keymoor.exe" | grep -i 'DLL Name: lib'); then
-  fail "keymoor.exe needs runtime DLLs that Windows does not have: $dlls"
-fi
+# The zip is for a bare Windows: nothing of the toolchain may be left in or next to the exes.
+for program in keymoor.exe keymoor-cli.exe; do
+  if x86_64-w64-mingw32-objdump -h "$stage/$program" | grep -q ' \.debug'; then
+    fail "$program still has debug sections after strip"
+  fi
+  if dlls=$(x86_64-w64-mingw32-objdump -p "$stage/$program" | grep -i 'DLL Name: lib'); then
+    fail "$program needs runtime DLLs that Windows does not have: $dlls"
+  fi
+done
 
 # README.txt in Windows line ends, whatever the checkout did to the source's.
 sed -e "s/@VERSION@/$version/g" -e 's/\r$//' -e 's/$/\r/' "$here/release/README.txt" \
@@ -87,4 +95,5 @@ EOF
 
 (cd "$out" && sha256sum "$name.zip" >"$name.zip.sha256")
 echo "dist: wrote $out/$name.zip ($(stat -c %s "$out/$name.zip") bytes; keymoor.exe" \
-  "$(stat -c %s "$stage/keymoor.exe") bytes, SHA-256 $(sha256sum <"$stage/keymoor.exe" | cut -c1-64))"
+  "$(stat -c %s "$stage/keymoor.exe") bytes, SHA-256 $(sha256sum <"$stage/keymoor.exe" | cut -c1-64);" \
+  "keymoor-cli.exe $(stat -c %s "$stage/keymoor-cli.exe") bytes)"
