@@ -45,6 +45,9 @@ TEST(CliRun, SeededRunIsTheEnginesOwnOnEveryOutput) {
   variable.length = 30;
   variable.variableLength = 1;
   variable.useSpecial = 1;
+  CGenerationSettings longer = variable;  // lines over 16 characters, across several blocks
+  longer.length = 40;
+  longer.variableLength = 0;
   CGenerationSettings masked = fixed;
   masked.mode = GenerationMode::Masked;
   masked.mask = "id-????-#";
@@ -53,6 +56,7 @@ TEST(CliRun, SeededRunIsTheEnginesOwnOnEveryOutput) {
   const Case cases[] = {
       {"-l 8", fixed, false},
       {"--variable -l 30 -s CSDP", variable, false},
+      {"-l 40 -s CSDP", longer, false},
       {"-m id-????-# --include '#%'", masked, false},
       {"--every-set -l 8", fixed, true},
   };
