@@ -482,30 +482,35 @@ GenerateResult LineByLine(CLines<Source>& lines, Source& source, const PasswordS
 // is settled where it stands after the blocks that count (every block, or up to the one
 // whose write failed, or the last one made before a cancel), just as when each block was
 // made only after the one before had been written.
-// Lines made as CR LF lines, then ended in LF alone: lines of a fixed width are made into
-// `scratch` (a block with its slack) and copied into `out` without their CR; a variable
-// line's end is known only as it is made, so those are made one by one in place. Takes
-// what lines.Make takes.
+// Lines made as CR LF lines, then ended in LF alone: lines of a fixed width are moved up in
+// place; a variable line's end is known only as it is made, so those are made one by one.
+// Takes what lines.Make takes.
 template <class Source>
-std::size_t MakeLfLines(CLines<Source>& lines, CWipedBuffer& scratch, char* out, std::size_t size, std::int64_t& left) {
+std::size_t MakeLfLines(CLines<Source>& lines, char* out, std::size_t size, std::int64_t& left) {
   const std::size_t width = lines.FixedWidth();
   if (width > 0) {
-    const char* made = scratch.Data();
-    const std::size_t bytes = lines.Make(scratch.Data(), size, left);
+    const std::size_t bytes = lines.Make(out, size, left);
     const std::size_t chars = width - 2;
-    std::size_t kept = 0;
+    std::size_t at = 0, kept = 0;
     if (chars <= 16) {
-      // 16 bytes a line whatever its length: what is read past `bytes` and written past
-      // the line stays within the slack, and the next line's bytes overwrite it.
-      for (std::size_t at = 0; at < bytes; at += width, kept += chars + 1) {
-        std::memcpy(out + kept, made + at, 16);
+      // Line i moves up by i bytes. From line 16 - width on, a 16-byte copy ends at or
+      // before the next line's start, so it overwrites nothing unread; what it writes past
+      // the line the next line overwrites, and at the end the slack takes it.
+      for (; at < bytes && at < 16 * width; at += width, kept += chars + 1) {
+        std::memmove(out + kept, out + at, chars);
         out[kept + chars] = '\n';
       }
-    } else {
-      for (std::size_t at = 0; at < bytes; at += width, kept += chars + 1) {
-        std::memcpy(out + kept, made + at, chars);
+      for (; at < bytes; at += width, kept += chars + 1) {
+        char line[16];
+        std::memcpy(line, out + at, 16);
+        std::memcpy(out + kept, line, 16);
         out[kept + chars] = '\n';
       }
+      return kept;
+    }
+    for (; at < bytes; at += width, kept += chars + 1) {
+      std::memmove(out + kept, out + at, chars);
+      out[kept + chars] = '\n';
     }
     return kept;
   }
@@ -527,13 +532,10 @@ GenerateResult ThroughPipeline(CLines<Source>& lines, Source& source, const Pass
   std::array<typename Source::Mark, CBlockPipeline::kBlocks> after{};
   std::uint64_t blocks = 0;
   std::int64_t made = 0;
-  CWipedBuffer scratch;
-  if (sink.lf && lines.FixedWidth() > 0)
-    scratch = CWipedBuffer(CPasswordListFile::kBlockSize + CPasswordListFile::kRoomSlack);
   const BlockMaker make = [&](char* out, std::size_t size, std::int64_t& left) {
     if (StopAsked(control, made)) throw RunCancelled{};
     const std::int64_t before = left;
-    const std::size_t bytes = sink.lf ? MakeLfLines(lines, scratch, out, size, left) : lines.Make(out, size, left);
+    const std::size_t bytes = sink.lf ? MakeLfLines(lines, out, size, left) : lines.Make(out, size, left);
     made += before - left;
     after[blocks++ % after.size()] = lines.Now();
     return bytes;
