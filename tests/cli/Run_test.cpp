@@ -148,3 +148,20 @@ TEST(CliRun, AClosedPipeEndsTheRunQuietly) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(CliRun, InterruptStopsTheRunAndLeavesTheFileAsItWas) {
+  TempDir dir;
+  const std::string target = dir.File("list.txt"), status = dir.File("status");
+  TempDir::Write(target, "old bytes\r\n");
+  const std::string command = std::string(KEYMOOR_CLI) + " -n 1000000000000 -o " + target +
+                              " & pid=$!; sleep 0.5; kill -INT $pid; wait $pid; echo $? >" + status;
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  EXPECT_EQ(TempDir::Read(status), "130\n");
+  EXPECT_EQ(TempDir::Read(target), "old bytes\r\n");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(std::filesystem::path(target).parent_path()), {}), 2)
+      << "the list and the status: no temporary file is left";
+}
+
+}  // namespace
