@@ -322,7 +322,8 @@ std::string HelpText() {
          "  -h, --help            print this help and exit\n"
          "      --version         print the version and exit\n"
          "\n"
-         "Exit status: 0 done, 1 the run failed (the message says why), 2 a bad option.\n"
+         "Exit status: 0 done, 1 the run failed (the message says why), 2 a bad option,\n"
+         "130 stopped by Ctrl+C.\n"
          "\n"
          "Security: without --seed the passwords come from the system's secure source.\n"
          "With --seed a whole run follows from one of 2^32 seeds: use it for test data, never for secrets.\n";
