@@ -78,9 +78,19 @@ bool ReaderIsGone() {
 #endif
 }
 
+// A file name of the options as the file layer takes it: UTF-8 on Windows (see Main.cpp),
+// the bytes as given elsewhere.
+std::filesystem::path FilePath(const std::string& name) {
+#ifdef _WIN32
+  return std::filesystem::u8path(name);
+#else
+  return std::filesystem::path(name);
+#endif
+}
+
 bool Exists(const std::string& path) {
   std::error_code error;
-  return std::filesystem::exists(std::filesystem::path(path), error);
+  return std::filesystem::exists(FilePath(path), error);
 }
 
 void PrintMessage(const RunMessage& message, const std::string& path) {
@@ -158,7 +168,7 @@ int RunCommandLine(const CliOptions& options) {
   for (const auto& [path, use, text] : {std::tie(options.includeFile, settings.useInclude, settings.includeText),
                                         std::tie(options.excludeFile, settings.useExclude, settings.excludeText)}) {
     if (path.empty()) continue;
-    const std::optional<std::string> symbols = ReadCharsetFile(std::filesystem::path(path));
+    const std::optional<std::string> symbols = ReadCharsetFile(FilePath(path));
     if (!symbols) {
       std::fprintf(stderr, "keymoor-cli: %s\n", CannotOpenMessage(path).c_str());
       return kExitFailed;
@@ -175,7 +185,7 @@ int RunCommandLine(const CliOptions& options) {
 #endif
   const bool lf = options.lineEnd == LineEnd::Lf || (options.lineEnd == LineEnd::Platform && !toFile && platformLf);
   const PasswordSink sink =
-      toFile ? PasswordSink::File(std::filesystem::path(options.output), lf) : PasswordSink::StandardOutput(lf);
+      toFile ? PasswordSink::File(FilePath(options.output), lf) : PasswordSink::StandardOutput(lf);
   const bool kept = toFile && Exists(options.output);
 
   CRandomSource random;

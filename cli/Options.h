@@ -15,6 +15,7 @@ enum class LineEnd { Platform, Lf, CrLf };
 struct CliOptions {
   CGenerationSettings settings;
   std::int64_t count = 1;
+  // File names: UTF-8 on Windows, the bytes as given elsewhere.
   std::string includeFile;  // read at run time; empty when not given
   std::string excludeFile;
   bool everySet = false;

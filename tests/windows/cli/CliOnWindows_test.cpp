@@ -44,6 +44,11 @@ TEST(CliOnWindows, SeededFileIsTheEnginesOwnAndReplacesOnlyWhenComplete) {
   EXPECT_EQ(RunCli({"-o", dir.File("missing\\x.txt")}), 1);
   EXPECT_EQ(RunCli({"-n", "0", "-o", cli}), 2);
 
+  // A file name outside any ANSI code page (UTF-8 here, as the entry point passes it).
+  const std::string greek = dir.File("\xce\xba\xce\xbb\xce\xb5\xce\xb9\xce\xb4\xce\xaf.txt");
+  EXPECT_EQ(RunCli({"-n", "2", "-o", greek}), 0);
+  EXPECT_TRUE(std::filesystem::exists(std::filesystem::u8path(greek)));
+
   EXPECT_EQ(RunCli({"-l", "4", "-n", "3", "--lf", "-o", cli}), 0);
   const std::string lf = TempDir::Read(cli);
   ASSERT_EQ(lf.size(), 15u);
