@@ -15,21 +15,10 @@
 #include "engine/CharacterPool.h"
 #include "engine/FastFill.h"
 #include "engine/PasswordGenerator.h"
+#include "tests/engine/RunHelpers.h"
 #include "tests/engine/TempDir.h"
 
 namespace {
-
-struct Rows : PasswordRows {
-  std::vector<std::string> passwords;
-  void AddRow(int, std::string_view, std::string_view password) override { passwords.emplace_back(password); }
-};
-
-std::vector<std::string> Lines(const std::string& file) {
-  std::vector<std::string> lines;
-  for (std::size_t at = 0, end; (end = file.find("\r\n", at)) != std::string::npos; at = end + 2)
-    lines.push_back(file.substr(at, end - at));
-  return lines;
-}
 
 // Written from the rule, not from the engine: the sets ticked and present in the pool,
 // each found among the drawn characters.
@@ -89,14 +78,6 @@ CGenerationSettings Settings(GenerationMode mode, int length, bool variable) {
   return s;
 }
 
-std::vector<FillPath> Paths() {
-  std::vector<FillPath> paths;
-  for (FillPath path : {FillPath::Sse2, FillPath::Avx2, FillPath::Avx512})
-    if (LimitFillPath(path) == path) paths.push_back(path);
-  LimitFillPath(FillPath::Avx512);
-  return paths;
-}
-
 RunOptions Every(bool secure, CRandomSource* random, std::int64_t count) {
   RunOptions options;
   options.secure = secure;
@@ -152,7 +133,7 @@ TEST(EverySet, EveryPasswordPassesAndTheDrawsAreThoseOfDrawingOneAtATime) {
     EXPECT_EQ(rows.passwords, std::vector<std::string>(expected.begin(), expected.begin() + 1000));
     for (FillPath path : Paths()) {
       SCOPED_TRACE(static_cast<int>(path));
-      LimitFillPath(path);
+      const PathLimit limit(path);
       random.Seed(4242);
       ASSERT_EQ(CPasswordGenerator::Run(c.settings, PasswordSink::File(file), Every(false, &random, kCount)),
                 GenerateResult::Completed);
@@ -169,7 +150,6 @@ TEST(EverySet, EveryPasswordPassesAndTheDrawsAreThoseOfDrawingOneAtATime) {
           break;
         }
     }
-    LimitFillPath(FillPath::Avx512);
   }
 }
 

@@ -12,6 +12,7 @@
 #include "engine/FastFill.h"
 #include "engine/PasswordFiles.h"
 #include "engine/PasswordGenerator.h"
+#include "tests/engine/RunHelpers.h"
 #include "tests/engine/TempDir.h"
 
 namespace {
@@ -49,27 +50,6 @@ std::string AsFile(const std::vector<std::string>& passwords) {
   std::string bytes;
   for (const std::string& p : passwords) bytes += p + "\r\n";
   return bytes;
-}
-
-struct Rows : PasswordRows {
-  std::vector<std::string> passwords;
-  void AddRow(int, std::string_view, std::string_view password) override { passwords.emplace_back(password); }
-};
-
-// Restores the widest path when a test ends.
-struct PathLimit {
-  explicit PathLimit(FillPath path) { LimitFillPath(path); }
-  ~PathLimit() { LimitFillPath(FillPath::Avx512); }
-};
-
-// Every path this processor can run, narrowest first.
-std::vector<FillPath> Paths() {
-  std::vector<FillPath> paths;
-  for (FillPath path : {FillPath::Sse2, FillPath::Avx2, FillPath::Avx512}) {
-    if (LimitFillPath(path) == path) paths.push_back(path);
-  }
-  LimitFillPath(FillPath::Avx512);
-  return paths;
 }
 
 const char* Name(FillPath path) {

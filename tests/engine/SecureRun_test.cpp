@@ -10,17 +10,10 @@
 
 #include "engine/CharacterPool.h"
 #include "engine/PasswordGenerator.h"
+#include "tests/engine/RunHelpers.h"
 #include "tests/engine/TempDir.h"
 
 namespace {
-
-struct Rows : PasswordRows {
-  std::vector<std::string> passwords;
-  void AddRow(int index, std::string_view id, std::string_view password) override {
-    EXPECT_EQ(id, std::to_string(index));
-    passwords.emplace_back(password);
-  }
-};
 
 CGenerationSettings Random(int length, bool variable, int count) {
   CGenerationSettings s;
@@ -37,20 +30,6 @@ CGenerationSettings Masked(const std::string& mask, const std::string& marker, i
   s.mask = mask;
   s.symbolMask = marker;
   return s;
-}
-
-std::vector<std::string> Lines(const std::string& file) {
-  std::vector<std::string> lines;
-  for (std::size_t at = 0; at < file.size();) {
-    const std::size_t end = file.find("\r\n", at);
-    if (end == std::string::npos) {
-      ADD_FAILURE() << "the file does not end with CR LF";
-      break;
-    }
-    lines.push_back(file.substr(at, end - at));
-    at = end + 2;
-  }
-  return lines;
 }
 
 // True when the password has a length the settings allow, takes the mask's literals where
