@@ -2,7 +2,8 @@
 // run: the time to write the same number of bytes from a prepared buffer in blocks of the
 // size the password list file uses.
 //
-//   keymoor_bench [--count N] [--file PATH] [--seed S] [--repeat R] [--path sse2|avx2|avx512] [--verbose]
+//   keymoor_bench [--count N] [--file PATH] [--seed S] [--repeat R] [--path sse2|sse41|avx2|avx512]
+//                 [--case NAME]... [--verbose]
 //
 // Runs the cases one after another (100,000,000 passwords each, or any count N up to and
 // beyond 2^31, except 100 of length 1,000,000; the last two draw from the system's secure
@@ -14,7 +15,8 @@
 // seen in the whole run (never more than its own best time), so that one case whose
 // every write run was slow does not flatter its ratio. The file is written beside the
 // program unless --file says otherwise, and removed at the end. --path limits the vector
-// instructions used (the processor may allow fewer); --verbose shows every run.
+// instructions used (the processor may allow fewer); --case runs only the cases named
+// (each may be given again); --verbose shows every run.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -117,10 +119,6 @@ double Median(std::vector<double> times) {
   return n % 2 == 1 ? times[n / 2] : (times[n / 2 - 1] + times[n / 2]) / 2;
 }
 
-const char* PathName(FillPath path) {
-  return path == FillPath::Avx512 ? "avx512" : path == FillPath::Avx2 ? "avx2" : "sse2";
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -131,6 +129,14 @@ int main(int argc, char** argv) {
   std::uint32_t seed = 12345;
   int repeat = 3;
   bool verbose = false;
+  std::vector<std::string> only;  // the cases to run; empty: all
+  const auto usage = [&] {
+    std::fprintf(stderr,
+                 "usage: %s [--count N] [--file PATH] [--seed S] [--repeat R] [--path sse2|sse41|avx2|avx512] "
+                 "[--case NAME]... [--verbose]\n",
+                 argv[0]);
+    return 2;
+  };
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     const bool hasValue = i + 1 < argc;
@@ -152,13 +158,13 @@ int main(int argc, char** argv) {
     } else if (arg == "--all") {
       // Every case always runs; accepted for older command lines.
     } else if (arg == "--path" && hasValue) {
-      const std::string name = argv[++i];
-      LimitFillPath(name == "sse2" ? FillPath::Sse2 : name == "avx2" ? FillPath::Avx2 : FillPath::Avx512);
+      FillPath limit;
+      if (!FillPathNamed(argv[++i], limit)) return usage();
+      LimitFillPath(limit);
+    } else if (arg == "--case" && hasValue) {
+      only.push_back(argv[++i]);
     } else {
-      std::fprintf(
-          stderr, "usage: %s [--count N] [--file PATH] [--seed S] [--repeat R] [--path sse2|avx2|avx512] [--verbose]\n",
-          argv[0]);
-      return 2;
+      return usage();
     }
   }
 
@@ -179,7 +185,19 @@ int main(int argc, char** argv) {
   };
   std::vector<Result> results;
   int failures = 0;
-  for (const Case& c : Cases(count)) {
+  std::vector<Case> cases = Cases(count);
+  if (!only.empty()) {
+    for (const std::string& name : only)
+      if (std::none_of(cases.begin(), cases.end(), [&](const Case& c) { return name == c.name; })) {
+        std::fprintf(stderr, "no case is named %s\n", name.c_str());
+        return 2;
+      }
+    cases.erase(
+        std::remove_if(cases.begin(), cases.end(),
+                       [&](const Case& c) { return std::find(only.begin(), only.end(), c.name) == only.end(); }),
+        cases.end());
+  }
+  for (const Case& c : cases) {
     std::vector<double> times;
     double limit = 1e30;
     std::uint64_t bytes = 0;
@@ -215,7 +233,7 @@ int main(int argc, char** argv) {
   double rate = 0;  // the best write rate of the run, bytes per second
   for (const Result& r : results) rate = std::max(rate, r.bytes / r.written);
   std::printf("vector path %s; best and median of %d runs each; best write rate %.2f GB/s\n",
-              PathName(ActiveFillPath()), repeat, rate / 1e9);
+              FillPathName(ActiveFillPath()), repeat, rate / 1e9);
   std::printf("%-34s %11s %13s %9s %9s %13s %9s %6s %6s\n", "case", "passwords", "bytes", "best s", "median s",
               "passwords/s", "limit s", "ratio", "median");
   for (const Result& r : results) {

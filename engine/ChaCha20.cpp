@@ -122,6 +122,7 @@ void CChaCha20::KeystreamGroup(FillPath path, std::uint32_t* out, std::size_t gr
     case FillPath::Avx2:
       Group8(input_, out, groups);
       break;
+    case FillPath::Sse41:
     case FillPath::Sse2:
       Group4(input_, out, groups);
       break;

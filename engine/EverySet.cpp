@@ -207,6 +207,7 @@ std::size_t CSetRule::KeepEights(const char* in, std::size_t groups, char* out, 
       return (lines ? KeepBlocksAvx512<true> : KeepBlocksAvx512<false>)(in, blocks, required_, out, last);
     case FillPath::Avx2:
       return (lines ? KeepBlocksAvx2<true> : KeepBlocksAvx2<false>)(in, blocks, required_, out, last);
+    case FillPath::Sse41:
     case FillPath::Sse2:
       break;
   }

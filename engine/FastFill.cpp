@@ -24,6 +24,7 @@
 #pragma GCC diagnostic ignored "-Wuninitialized"
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 
+#define KM_SSE41 __attribute__((target("ssse3,sse4.1")))
 #define KM_AVX2 __attribute__((target("avx2")))
 #define KM_AVX512 __attribute__((target("avx2,avx512f,avx512bw,avx512vbmi")))
 
@@ -144,6 +145,77 @@ void Sse2ForStates(const CFillTable& t, const std::uint32_t* states, std::size_t
   SecureWipe(bytes, sizeof bytes);
 }
 
+// --- SSSE3 and SSE4.1: the SSE2 step with 32-bit multiplies, and the lookup by pshufb over
+// 16-entry chunks as on AVX2, a half register at a time.
+
+KM_SSE41 inline __m128i Sse41LookupHalf(const unsigned char (*chunks)[32], int count, __m128i index) {
+  __m128i result = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(chunks[0])), index);
+  const __m128i sixteen = _mm_set1_epi8(16);
+  for (int k = 1; k < count; ++k) {
+    index = _mm_sub_epi8(index, sixteen);  // below chunk k: negative, and pshufb gives 0
+    result =
+        _mm_xor_si128(result, _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(chunks[k])), index));
+  }
+  return result;
+}
+
+template <int kChunks>
+KM_SSE41 inline __m128i Sse41Chars(const CFillTable& t, const __m128 bits[4]) {
+  const __m128 scale = _mm_set1_ps(t.scale);
+  __m128i index[4];
+  for (int i = 0; i < 4; ++i) index[i] = _mm_cvttps_epi32(_mm_mul_ps(bits[i], scale));
+  const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(index[0], index[1]), _mm_packs_epi32(index[2], index[3]));
+  const int count = kChunks > 0 ? kChunks : t.chunkCount;
+  if (count <= 8) return Sse41LookupHalf(t.chunks, count, bytes);
+  const __m128i below = Sse41LookupHalf(t.chunks, 8, bytes);
+  const __m128i above = Sse41LookupHalf(t.chunks + 8, count - 8, _mm_xor_si128(bytes, _mm_set1_epi8(-128)));
+  return _mm_blendv_epi8(below, above, bytes);  // by the top bit of each index
+}
+
+template <int kChunks, bool kTwo>
+KM_SSE41 inline void Sse41Step(const CFillTable& t, const CFillTable* second, const __m128i s[4], char* out,
+                               char* out2) {
+  __m128 bits[4];
+  Sse2Draws(s, bits);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(out), Sse41Chars<kChunks>(t, bits));
+  if constexpr (kTwo) _mm_storeu_si128(reinterpret_cast<__m128i*>(out2), Sse41Chars<0>(*second, bits));
+}
+
+template <int kChunks, bool kTwo>
+KM_SSE41 void Sse41Fill(const CFillTable& t, const CFillTable* second, std::uint32_t state, char* out, char* out2,
+                        std::size_t n) {
+  const auto first = FirstStates<4>(state);
+  __m128i s[4];
+  for (int i = 0; i < 4; ++i) s[i] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(&first[4 * i]));
+  const CJump step = Jumps()[16];
+  const __m128i mul = _mm_set1_epi32(static_cast<int>(step.mul));
+  const __m128i add = _mm_set1_epi32(static_cast<int>(step.add));
+  std::size_t done = 0;
+  for (; done + 16 <= n; done += 16) {
+    Sse41Step<kChunks, kTwo>(t, second, s, out + done, kTwo ? out2 + done : nullptr);
+    for (auto& lane : s) lane = _mm_add_epi32(_mm_mullo_epi32(lane, mul), add);
+  }
+  if (done < n) {
+    char tail[16], tail2[16];
+    Sse41Step<kChunks, kTwo>(t, second, s, tail, tail2);
+    std::memcpy(out + done, tail, n - done);
+    if constexpr (kTwo) std::memcpy(out2 + done, tail2, n - done);
+    SecureWipe(tail, sizeof tail);
+    SecureWipe(tail2, sizeof tail2);
+  }
+}
+
+template <int kChunks>
+KM_SSE41 void Sse41ForStates(const CFillTable& t, const std::uint32_t* states, std::size_t n, char* out) {
+  const auto lanes = ArrangeStates<4>(states, n);
+  __m128i s[4];
+  for (int i = 0; i < 4; ++i) s[i] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(&lanes[4 * i]));
+  char chars[16];
+  Sse41Step<kChunks, false>(t, nullptr, s, chars, nullptr);
+  std::memcpy(out, chars, n);
+  SecureWipe(chars, sizeof chars);
+}
+
 // --- AVX2: 32 draws a step; lookup by pshufb over 16-entry chunks.
 
 KM_AVX2 inline void Avx2Draws(const __m256i s[4], __m256 bits[4]) {
@@ -222,7 +294,7 @@ KM_AVX2 void Avx2ForStates(const CFillTable& t, const std::uint32_t* states, std
   SecureWipe(chars, sizeof chars);
 }
 
-// Both of the above for every chunk count, 1 to 16.
+// The fills and the test kernels of both pshufb paths for every chunk count, 1 to 16.
 using FillKernel = void (*)(const CFillTable&, const CFillTable*, std::uint32_t, char*, char*, std::size_t);
 using StatesKernel = void (*)(const CFillTable&, const std::uint32_t*, std::size_t, char*);
 template <bool kTwo, std::size_t... k>
@@ -233,9 +305,20 @@ template <std::size_t... k>
 constexpr std::array<StatesKernel, sizeof...(k)> Avx2StatesKernels(std::index_sequence<k...>) {
   return {&Avx2ForStates<k + 1>...};
 }
+template <bool kTwo, std::size_t... k>
+constexpr std::array<FillKernel, sizeof...(k)> Sse41Fills(std::index_sequence<k...>) {
+  return {&Sse41Fill<k + 1, kTwo>...};
+}
+template <std::size_t... k>
+constexpr std::array<StatesKernel, sizeof...(k)> Sse41StatesKernels(std::index_sequence<k...>) {
+  return {&Sse41ForStates<k + 1>...};
+}
 constexpr auto kAvx2Fills = Avx2Fills<false>(std::make_index_sequence<16>());
 constexpr auto kAvx2Fills2 = Avx2Fills<true>(std::make_index_sequence<16>());
 constexpr auto kAvx2ForStates = Avx2StatesKernels(std::make_index_sequence<16>());
+constexpr auto kSse41Fills = Sse41Fills<false>(std::make_index_sequence<16>());
+constexpr auto kSse41Fills2 = Sse41Fills<true>(std::make_index_sequence<16>());
+constexpr auto kSse41ForStates = Sse41StatesKernels(std::make_index_sequence<16>());
 
 // --- AVX-512 with byte permutes: 64 draws a step; a lookup of 64 or 128 entries is one
 // instruction.
@@ -325,6 +408,9 @@ void Fill(const CFillTable& table, const CFillTable* second, std::uint32_t& stat
     case FillPath::Avx2:
       (kTwo ? kAvx2Fills2 : kAvx2Fills)[table.chunkCount - 1](table, second, state, out, out2, n);
       break;
+    case FillPath::Sse41:
+      (kTwo ? kSse41Fills2 : kSse41Fills)[table.chunkCount - 1](table, second, state, out, out2, n);
+      break;
     case FillPath::Sse2:
       Sse2Fill<kTwo>(table, second, state, out, out2, n);
       break;
@@ -340,6 +426,7 @@ FillPath SupportedPath() {
     if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi"))
       return FillPath::Avx512;
     if (__builtin_cpu_supports("avx2")) return FillPath::Avx2;
+    if (__builtin_cpu_supports("ssse3") && __builtin_cpu_supports("sse4.1")) return FillPath::Sse41;
     return FillPath::Sse2;
   }();
   return path;
@@ -359,6 +446,20 @@ CJump CJump::Of(std::uint64_t n) {
 }
 
 FillPath ActiveFillPath() { return std::min(SupportedPath(), fillLimit); }
+
+const char* FillPathName(FillPath path) {
+  static const char* const kNames[] = {"sse2", "sse41", "avx2", "avx512"};
+  return kNames[static_cast<int>(path)];
+}
+
+bool FillPathNamed(std::string_view name, FillPath& path) {
+  for (FillPath p : kFillPaths)
+    if (name == FillPathName(p)) {
+      path = p;
+      return true;
+    }
+  return false;
+}
 
 FillPath LimitFillPath(FillPath limit) {
   fillLimit = limit;
@@ -404,6 +505,7 @@ void CharsForStates(FillPath path, const CFillTable& table, const std::uint32_t*
     const std::size_t part = std::min(step, n - done);
     if (path == FillPath::Avx512) Avx512ForStates(table, states + done, part, out + done);
     if (path == FillPath::Avx2) kAvx2ForStates[table.chunkCount - 1](table, states + done, part, out + done);
+    if (path == FillPath::Sse41) kSse41ForStates[table.chunkCount - 1](table, states + done, part, out + done);
     if (path == FillPath::Sse2) Sse2ForStates(table, states + done, part, out + done);
   }
 }
@@ -412,9 +514,11 @@ void CharsForStates(FillPath path, const CFillTable& table, const std::uint32_t*
 
 namespace {
 
-// Each 16 bytes of a line: a shuffle of the draws it needs, OR its literal bytes.
-KM_AVX2 void AssembleSegments(const std::vector<CLineLayout::Segment>& segments, const char* chars, std::size_t draws,
-                              std::size_t width, std::size_t lines, char* out) {
+// Each 16 bytes of a line: a shuffle of the draws it needs, OR its literal bytes. SSSE3
+// alone; compiled into both pshufb paths below so that each keeps its own encoding.
+KM_SSE41 inline __attribute__((always_inline)) void AssembleSegments(const std::vector<CLineLayout::Segment>& segments,
+                                                                     const char* chars, std::size_t draws,
+                                                                     std::size_t width, std::size_t lines, char* out) {
   if (segments.size() == 1) {  // short lines: one shuffle each, kept in registers
     const __m128i shuffle = _mm_loadu_si128(reinterpret_cast<const __m128i*>(segments[0].shuffle));
     const __m128i literal = _mm_loadu_si128(reinterpret_cast<const __m128i*>(segments[0].literal));
@@ -432,6 +536,16 @@ KM_AVX2 void AssembleSegments(const std::vector<CLineLayout::Segment>& segments,
       _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16 * k),
                        _mm_or_si128(picked, _mm_loadu_si128(reinterpret_cast<const __m128i*>(s.literal))));
     }
+}
+
+KM_SSE41 void AssembleSegmentsSse41(const std::vector<CLineLayout::Segment>& segments, const char* chars,
+                                    std::size_t draws, std::size_t width, std::size_t lines, char* out) {
+  AssembleSegments(segments, chars, draws, width, lines, out);
+}
+
+KM_AVX2 void AssembleSegmentsAvx2(const std::vector<CLineLayout::Segment>& segments, const char* chars,
+                                  std::size_t draws, std::size_t width, std::size_t lines, char* out) {
+  AssembleSegments(segments, chars, draws, width, lines, out);
 }
 
 }  // namespace
@@ -457,10 +571,16 @@ CLineLayout::CLineLayout(std::string_view line, const std::vector<bool>& isDraw)
 }
 
 void CLineLayout::Assemble(const char* chars, std::size_t lines, char* out) const {
-  if (ActiveFillPath() == FillPath::Sse2) {
-    AssembleRuns(chars, lines, out);
-  } else {
-    AssembleSegments(segments_, chars, draws_, line_.size(), lines, out);
+  switch (ActiveFillPath()) {
+    case FillPath::Sse2:
+      AssembleRuns(chars, lines, out);
+      break;
+    case FillPath::Sse41:
+      AssembleSegmentsSse41(segments_, chars, draws_, line_.size(), lines, out);
+      break;
+    default:
+      AssembleSegmentsAvx2(segments_, chars, draws_, line_.size(), lines, out);
+      break;
   }
 }
 

@@ -23,8 +23,16 @@ struct CJump {
   CJump Then(const CJump& then) const { return {then.mul * mul, then.mul * add + then.add}; }
 };
 
-// The instruction sets a fill can run on, from the baseline of every x86-64 processor up.
-enum class FillPath { Sse2 = 0, Avx2 = 1, Avx512 = 2 };
+// The instruction sets a fill can run on, from the baseline of every x86-64 processor up:
+// SSE2 alone; SSSE3 with SSE4.1 (byte shuffles, 32-bit multiplies: nearly every processor
+// without AVX that runs a current Windows); AVX2; AVX-512 with byte permutes.
+enum class FillPath { Sse2 = 0, Sse41 = 1, Avx2 = 2, Avx512 = 3 };
+inline constexpr FillPath kFillPaths[] = {FillPath::Sse2, FillPath::Sse41, FillPath::Avx2, FillPath::Avx512};
+
+// "sse2", "sse41", "avx2" or "avx512".
+const char* FillPathName(FillPath path);
+// The path of that name; false for a name that is none of them.
+bool FillPathNamed(std::string_view name, FillPath& path);
 
 // The widest path this processor (and the limit below) allows.
 FillPath ActiveFillPath();

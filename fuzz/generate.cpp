@@ -37,7 +37,7 @@ struct Case {
 const std::vector<FillPath>& Paths() {
   static const std::vector<FillPath> paths = [] {
     std::vector<FillPath> all;
-    for (FillPath path : {FillPath::Sse2, FillPath::Avx2, FillPath::Avx512})
+    for (FillPath path : kFillPaths)
       if (LimitFillPath(path) == path) all.push_back(path);
     return all;
   }();
@@ -101,8 +101,7 @@ std::string Describe(const Case& c, const std::string& pool) {
   return (s.mode == GenerationMode::Masked ? "masked, mask of " + std::to_string(s.mask.size())
                                            : "random, length " + std::to_string(s.length)) +
          (s.variableLength ? " variable" : "") + ", count " + std::to_string(s.count) + ", pool of " +
-         std::to_string(pool.size()) + ", seed " + std::to_string(c.seed) + ", path " +
-         std::to_string(static_cast<int>(ActiveFillPath())) +
+         std::to_string(pool.size()) + ", seed " + std::to_string(c.seed) + ", path " + FillPathName(ActiveFillPath()) +
          (c.source == Source::Secure        ? ", secure"
           : c.source == Source::SecureFails ? ", failing secure source"
                                             : "") +

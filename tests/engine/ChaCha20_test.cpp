@@ -50,7 +50,7 @@ TEST(ChaCha20, EncryptionTestVector) {
 
 TEST(ChaCha20, EveryVectorPathGivesTheSameKeystream) {
   const auto nonce = Hex("000000090000004a00000000");
-  for (FillPath path : {FillPath::Sse2, FillPath::Avx2, FillPath::Avx512}) {
+  for (FillPath path : kFillPaths) {
     const bool supported = LimitFillPath(path) == path;
     LimitFillPath(FillPath::Avx512);
     if (!supported) continue;

@@ -52,10 +52,6 @@ std::string AsFile(const std::vector<std::string>& passwords) {
   return bytes;
 }
 
-const char* Name(FillPath path) {
-  return path == FillPath::Avx512 ? "avx512" : path == FillPath::Avx2 ? "avx2" : "sse2";
-}
-
 // n distinct bytes in a shuffled order (zero included, as in the table of lengths).
 std::string DistinctBytes(std::size_t n, std::mt19937& rng) {
   std::string all(256, '\0');
@@ -69,7 +65,7 @@ std::string DistinctBytes(std::size_t n, std::mt19937& rng) {
 class FastPathTest : public ::testing::Test {
  protected:
   void Check(const CGenerationSettings& s, std::uint32_t seed, const std::string& what) {
-    SCOPED_TRACE(what + " seed " + std::to_string(seed) + " path " + Name(ActiveFillPath()));
+    SCOPED_TRACE(what + " seed " + std::to_string(seed) + " path " + FillPathName(ActiveFillPath()));
     Reference reference{seed};
     const std::string expected = AsFile(reference.Passwords(s, s.count));
     CRandomSource random;
@@ -138,7 +134,7 @@ TEST(FastFill, ScalingAndLookupAreExactForEveryDrawAndPoolLength) {
       CharsForStates(path, table, states.data(), states.size(), chars.data());
       for (std::uint32_t r = 0; r < 32768; ++r) {
         ASSERT_EQ(chars[r], pool[CRandomSource::Scale(r, length)])
-            << "r " << r << " length " << length << " path " << Name(path);
+            << "r " << r << " length " << length << " path " << FillPathName(path);
       }
     }
   }
@@ -151,7 +147,7 @@ TEST(FastFill, FillsAnyCountAndLeavesTheStateAfterIt) {
   for (FillPath path : Paths()) {
     PathLimit limit(path);
     for (std::size_t n : {1u, 2u, 7u, 15u, 16u, 17u, 31u, 33u, 63u, 64u, 65u, 1000u}) {
-      SCOPED_TRACE(std::to_string(n) + " draws on " + Name(path));
+      SCOPED_TRACE(std::to_string(n) + " draws on " + FillPathName(path));
       const std::uint32_t seed = rng();
       Reference reference{seed};
       std::string expected, expectedOther;

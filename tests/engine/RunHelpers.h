@@ -44,7 +44,7 @@ struct PathLimit {
 // Every path this processor can run, narrowest first.
 inline std::vector<FillPath> Paths() {
   std::vector<FillPath> paths;
-  for (FillPath path : {FillPath::Sse2, FillPath::Avx2, FillPath::Avx512})
+  for (FillPath path : kFillPaths)
     if (LimitFillPath(path) == path) paths.push_back(path);
   LimitFillPath(FillPath::Avx512);
   return paths;

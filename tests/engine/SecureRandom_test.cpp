@@ -87,7 +87,7 @@ TEST(SecureRandom, TheTestsThresholdIsRightAndCatchesAModuloBias) {
 }
 
 TEST(SecureRandom, EveryPoolSizeIsUniformOnEveryPath) {
-  for (FillPath path : {FillPath::Sse2, FillPath::Avx2, FillPath::Avx512}) {
+  for (FillPath path : kFillPaths) {
     if (LimitFillPath(path) != path) continue;
     LimitFillPath(FillPath::Avx512);
     // The widest path draws the full count; the others a tenth of it.
@@ -96,7 +96,7 @@ TEST(SecureRandom, EveryPoolSizeIsUniformOnEveryPath) {
     ASSERT_TRUE(random.Start());
     random.UsePath(path);
     for (std::size_t n : {1, 2, 3, 62, 94, 255}) {
-      SCOPED_TRACE("path " + std::to_string(static_cast<int>(path)) + ", pool of " + std::to_string(n));
+      SCOPED_TRACE(std::string("path ") + FillPathName(path) + ", pool of " + std::to_string(n));
       const CSecureTable table(Pool(n));
       const auto counts = Count(n, draws, [&](char* out, std::size_t k) { random.Fill(table, out, k); });
       if (n == 1) {

@@ -70,11 +70,11 @@ TEST(SecureRun, HasTheShapeOfANormalRunOnEveryPath) {
                                             Random(8, false, 300000)};  // three blocks through the writer thread
   cases[3].useSpecial = 1;
   cases[3].useCapitals = 0;
-  for (FillPath fill : {FillPath::Sse2, FillPath::Avx2, FillPath::Avx512}) {
+  for (FillPath fill : kFillPaths) {
     if (LimitFillPath(fill) != fill) continue;
     for (const CGenerationSettings& s : cases) {
-      SCOPED_TRACE("path " + std::to_string(static_cast<int>(fill)) + ", length " + std::to_string(s.length) +
-                   ", mask " + s.mask.substr(0, 8));
+      SCOPED_TRACE(std::string("path ") + FillPathName(fill) + ", length " + std::to_string(s.length) + ", mask " +
+                   s.mask.substr(0, 8));
       ASSERT_EQ(CPasswordGenerator::GenerateSecure(s, PasswordSink::File(path)), GenerateResult::Completed);
       const auto lines = Lines(TempDir::Read(path));
       EXPECT_EQ(lines.size(), static_cast<std::size_t>(s.count));
@@ -100,10 +100,10 @@ TEST(SecureRun, HasTheShapeOfANormalRunOnEveryPath) {
 TEST(SecureRun, VariableLengthsReachFiveAndTheLongest) {
   TempDir dir;
   const std::string path = dir.File("variable.txt");
-  for (FillPath fill : {FillPath::Sse2, FillPath::Avx2, FillPath::Avx512}) {
+  for (FillPath fill : kFillPaths) {
     if (LimitFillPath(fill) != fill) continue;
     for (const auto& [length, count] : {std::pair{7, 1000}, std::pair{300, 6000}}) {
-      SCOPED_TRACE("path " + std::to_string(static_cast<int>(fill)) + ", N " + std::to_string(length));
+      SCOPED_TRACE(std::string("path ") + FillPathName(fill) + ", N " + std::to_string(length));
       const CGenerationSettings s = Random(length, true, count);
       ASSERT_EQ(CPasswordGenerator::GenerateSecure(s, PasswordSink::File(path)), GenerateResult::Completed);
       std::vector<std::set<std::size_t>> seen = {ExpectShape(s, Lines(TempDir::Read(path)))};
