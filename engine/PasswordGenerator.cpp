@@ -157,53 +157,77 @@ class CStage {
 // lands on a line start the second found, the rest of the second's lines are right.
 class CVariableLines {
  public:
+  // `longest`: the most characters a line has.
+  explicit CVariableLines(std::size_t longest) : short_(longest <= 16) {}
+
   // Makes the lines whose length draws lie below `ready`, from draw 0, while `left` lasts
   // and each line starts at or before `last`. Returns the draws used.
   std::size_t Make(const unsigned char* steps, const char* chars, std::size_t ready, char*& at, const char* last,
                    std::int64_t& left) {
+    return short_ ? Walk<true>(steps, chars, ready, at, last, left) : Walk<false>(steps, chars, ready, at, last, left);
+  }
+
+ private:
+  // kShort: no line has more than 16 characters, so one 16-byte copy moves any of them.
+  template <bool kShort>
+  std::size_t Walk(const unsigned char* steps, const char* chars, std::size_t ready, char*& at, const char* last,
+                   std::int64_t& left) {
     std::size_t p = 0, guess = 0, guessed = 0;
+    // Local copies: the byte stores below would otherwise make the compiler reload them.
+    std::size_t* const starts = starts_.data();
+    std::size_t* const offsets = offsets_.data();
+    char* const sideStart = side_.Data();
+    char* out = at;
     // Both walks only with room and count for every line below `ready`: a line takes at
     // least 6 draws and one byte more than its draws, and the last ends by ready + N.
-    if (ready >= 64 && left > static_cast<std::int64_t>(ready) && last - at >= static_cast<std::ptrdiff_t>(2 * ready)) {
+    if (ready >= 64 && left > static_cast<std::int64_t>(ready) &&
+        last - out >= static_cast<std::ptrdiff_t>(2 * ready)) {
       const std::size_t half = ready / 2;
-      char* side = side_.Data();
-      for (guess = half; p < half && guess < ready; --left) {
+      char* side = sideStart;
+      for (guess = half; p < half && guess < ready; ++guessed) {
         const std::size_t n = steps[p], m = steps[guess];
-        at += Line(chars + p, n, at);
+        out += Line<kShort>(chars + p, n, out);
         p += n;
-        starts_[guessed] = guess;
-        offsets_[guessed++] = static_cast<std::size_t>(side - side_.Data());
-        side += Line(chars + guess, m, side);
+        starts[guessed] = guess;
+        offsets[guessed] = static_cast<std::size_t>(side - sideStart);
+        side += Line<kShort>(chars + guess, m, side);
         guess += m;
       }
-      offsets_[guessed] = static_cast<std::size_t>(side - side_.Data());
+      left -= static_cast<std::int64_t>(guessed);
+      offsets[guessed] = static_cast<std::size_t>(side - sideStart);
     }
-    for (std::size_t j = 0; p < ready && left > 0 && at <= last;) {
-      while (j < guessed && starts_[j] < p) ++j;
-      if (j < guessed && starts_[j] == p) {  // on the guessed track: the rest of its lines are right
-        std::memcpy(at, side_.Data() + offsets_[j], offsets_[guessed] - offsets_[j]);
-        at += offsets_[guessed] - offsets_[j];
+    for (std::size_t j = 0; p < ready && left > 0 && out <= last;) {
+      while (j < guessed && starts[j] < p) ++j;
+      if (j < guessed && starts[j] == p) {  // on the guessed track: the rest of its lines are right
+        std::memcpy(out, sideStart + offsets[j], offsets[guessed] - offsets[j]);
+        out += offsets[guessed] - offsets[j];
         left -= static_cast<std::int64_t>(guessed - j);
         p = guess;
         guessed = 0;
         continue;
       }
       const std::size_t n = steps[p];
-      at += Line(chars + p, n, at);
+      out += Line<kShort>(chars + p, n, out);
       p += n;
       --left;
     }
+    at = out;
     return p;
   }
 
- private:
   // The line whose length draw is at `draw`, n draws before the next: its bytes.
+  template <bool kShort>
   static std::size_t Line(const char* draw, std::size_t n, char* out) {
-    CopyShort(out, draw + 1, n - 1);
+    if constexpr (kShort) {
+      std::memcpy(out, draw + 1, 16);
+    } else {
+      CopyShort(out, draw + 1, n - 1);
+    }
     EndLine(out + n - 1);
     return n + 1;
   }
 
+  bool short_;
   CWipedBuffer side_ = CWipedBuffer(2 * kStaged + 64);
   std::vector<std::size_t> starts_ = std::vector<std::size_t>(kStaged / 6 + 2);
   std::vector<std::size_t> offsets_ = std::vector<std::size_t>(kStaged / 6 + 3);  // and the end
@@ -260,7 +284,7 @@ class CLines {
         for (std::size_t k = 0; k + 4 < nominal_; ++k) lengths += static_cast<char>(6 + k);
         lengthTable_.emplace(lengths);
         chars_.emplace(source_, *table_, kStaged, &*lengthTable_);
-        walk_.emplace();
+        walk_.emplace(nominal_);
       } else {
         for (std::size_t k = 5; k <= nominal_; ++k) lengths += static_cast<char>(k);
         lengthTable_.emplace(lengths);
