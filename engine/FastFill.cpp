@@ -17,6 +17,7 @@
 #include <utility>
 
 #include "engine/RandomSource.h"
+#include "engine/ShuffleLookup.h"
 #include "engine/Wipe.h"
 
 // GCC 12's AVX-512 intrinsics start some results from a deliberately undefined register,
@@ -24,8 +25,6 @@
 #pragma GCC diagnostic ignored "-Wuninitialized"
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 
-#define KM_SSE41 __attribute__((target("ssse3,sse4.1")))
-#define KM_AVX2 __attribute__((target("avx2")))
 #define KM_AVX512 __attribute__((target("avx2,avx512f,avx512bw,avx512vbmi")))
 
 namespace {
@@ -148,28 +147,13 @@ void Sse2ForStates(const CFillTable& t, const std::uint32_t* states, std::size_t
 // --- SSSE3 and SSE4.1: the SSE2 step with 32-bit multiplies, and the lookup by pshufb over
 // 16-entry chunks as on AVX2, a half register at a time.
 
-KM_SSE41 inline __m128i Sse41LookupHalf(const unsigned char (*chunks)[32], int count, __m128i index) {
-  __m128i result = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(chunks[0])), index);
-  const __m128i sixteen = _mm_set1_epi8(16);
-  for (int k = 1; k < count; ++k) {
-    index = _mm_sub_epi8(index, sixteen);  // below chunk k: negative, and pshufb gives 0
-    result =
-        _mm_xor_si128(result, _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(chunks[k])), index));
-  }
-  return result;
-}
-
 template <int kChunks>
 KM_SSE41 inline __m128i Sse41Chars(const CFillTable& t, const __m128 bits[4]) {
   const __m128 scale = _mm_set1_ps(t.scale);
   __m128i index[4];
   for (int i = 0; i < 4; ++i) index[i] = _mm_cvttps_epi32(_mm_mul_ps(bits[i], scale));
   const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(index[0], index[1]), _mm_packs_epi32(index[2], index[3]));
-  const int count = kChunks > 0 ? kChunks : t.chunkCount;
-  if (count <= 8) return Sse41LookupHalf(t.chunks, count, bytes);
-  const __m128i below = Sse41LookupHalf(t.chunks, 8, bytes);
-  const __m128i above = Sse41LookupHalf(t.chunks + 8, count - 8, _mm_xor_si128(bytes, _mm_set1_epi8(-128)));
-  return _mm_blendv_epi8(below, above, bytes);  // by the top bit of each index
+  return Sse41Lookup(t.chunks, kChunks > 0 ? kChunks : t.chunkCount, bytes);
 }
 
 template <int kChunks, bool kTwo>
@@ -222,19 +206,6 @@ KM_AVX2 inline void Avx2Draws(const __m256i s[4], __m256 bits[4]) {
   for (int i = 0; i < 4; ++i) bits[i] = _mm256_cvtepi32_ps(_mm256_and_si256(s[i], _mm256_set1_epi32(kDrawBits)));
 }
 
-// Entries of indices 0..127 from `count` chunks (each telescoped on the one before).
-KM_AVX2 inline __m256i Avx2LookupHalf(const unsigned char (*chunks)[32], int count, __m256i index) {
-  __m256i result = _mm256_shuffle_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(chunks[0])), index);
-  const __m256i sixteen = _mm256_set1_epi8(16);
-  for (int k = 1; k < count; ++k) {
-    // Below chunk k the index goes negative, its top bit is set and pshufb gives 0.
-    index = _mm256_sub_epi8(index, sixteen);
-    const __m256i chunk = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(chunks[k]));
-    result = _mm256_xor_si256(result, _mm256_shuffle_epi8(chunk, index));
-  }
-  return result;
-}
-
 // kChunks is the table's chunk count when fixed per instance, so that the lookup unrolls;
 // 0 reads it from the table.
 template <int kChunks>
@@ -244,11 +215,7 @@ KM_AVX2 inline __m256i Avx2Chars(const CFillTable& t, const __m256 bits[4]) {
   for (int i = 0; i < 4; ++i) index[i] = _mm256_cvttps_epi32(_mm256_mul_ps(bits[i], scale));
   const __m256i bytes =
       _mm256_packus_epi16(_mm256_packs_epi32(index[0], index[1]), _mm256_packs_epi32(index[2], index[3]));
-  const int count = kChunks > 0 ? kChunks : t.chunkCount;
-  if (count <= 8) return Avx2LookupHalf(t.chunks, count, bytes);
-  const __m256i below = Avx2LookupHalf(t.chunks, 8, bytes);
-  const __m256i above = Avx2LookupHalf(t.chunks + 8, count - 8, _mm256_xor_si256(bytes, _mm256_set1_epi8(-128)));
-  return _mm256_blendv_epi8(below, above, bytes);  // by the top bit of each index
+  return Avx2Lookup(t.chunks, kChunks > 0 ? kChunks : t.chunkCount, bytes);
 }
 
 template <int kChunks, bool kTwo>
@@ -470,12 +437,7 @@ CFillTable::CFillTable(std::string_view pool) : length(static_cast<std::uint32_t
   std::memcpy(entries, pool.data(), length);
   entries[length] = entries[length - 1];
   chunkCount = static_cast<int>(length / 16 + 1);
-  for (int k = 0; k < chunkCount; ++k)
-    for (int b = 0; b < 16; ++b) {
-      const bool restart = k % 8 == 0;  // each half of 128 entries is looked up on its own
-      const unsigned char below = restart ? 0 : entries[16 * (k - 1) + b];
-      chunks[k][b] = chunks[k][b + 16] = static_cast<unsigned char>(entries[16 * k + b] ^ below);
-    }
+  MakeShuffleChunks(entries, chunkCount, chunks);
 
   // The factor nearest L / (32767 * 65536) from above usually scales every r exactly;
   // its neighbours are tried in case rounding defeats it.

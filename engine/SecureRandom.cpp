@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "engine/ShuffleLookup.h"
 #include "engine/Wipe.h"
 
 // GCC 12's AVX-512 intrinsics start some results from a deliberately undefined register,
@@ -17,7 +18,6 @@
 #pragma GCC diagnostic ignored "-Wuninitialized"
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 
-#define KM_AVX2 __attribute__((target("avx2")))
 #define KM_AVX512 __attribute__((target("avx2,avx512f,avx512bw,avx512vbmi")))
 
 namespace {
@@ -45,11 +45,11 @@ std::uint32_t LanesOf(std::uint32_t byteMask, std::size_t lanes) {
   return mask;
 }
 
-// Room for one chunk's digits on the SSE2 and AVX2 paths: 16 words of up to 16 digits.
-constexpr std::size_t kDigitRoom = 16 * 16;
+// Room for one chunk's digits on the SSE2 path: 8 words of up to 16 digits.
+constexpr std::size_t kDigitRoom = 8 * 16;
 
-// SSE2 and AVX2: the vectors make the digits into `digits` (kDigitRoom entries, which the
-// caller wipes when done); the table is read one byte at a time.
+// SSE2: the vectors make the digits into `digits` (kDigitRoom entries, which the caller
+// wipes when done); the table is read one byte at a time.
 std::uint32_t Sse2Chunk(const CSecureTable& t, const std::uint16_t* words, char* out, std::uint16_t* digits) {
   __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(words));
   const __m128i n = _mm_set1_epi16(static_cast<short>(t.length));
@@ -64,14 +64,52 @@ std::uint32_t Sse2Chunk(const CSecureTable& t, const std::uint16_t* words, char*
   return LanesOf(static_cast<std::uint32_t>(_mm_movemask_epi8(below)), 8);
 }
 
-KM_AVX2 std::uint32_t Avx2Chunk(const CSecureTable& t, const std::uint16_t* words, char* out, std::uint16_t* digits) {
+// SSE4.1 and AVX2: two digits' vectors packed to bytes and looked up by shuffles, 16 or 32
+// characters at once. The words' digits are below L, so no index reaches the table's end.
+KM_SSE41 std::uint32_t Sse41Chunk(const CSecureTable& t, const std::uint16_t* words, char* out) {
+  __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(words));
+  const __m128i n = _mm_set1_epi16(static_cast<short>(t.length));
+  for (std::uint32_t j = 0; j < t.digits; j += 2) {
+    const __m128i first = _mm_mulhi_epu16(x, n);
+    x = _mm_mullo_epi16(x, n);
+    __m128i second = first;
+    if (j + 1 < t.digits) {
+      second = _mm_mulhi_epu16(x, n);
+      x = _mm_mullo_epi16(x, n);
+    }
+    const __m128i chars = Sse41Lookup(t.chunks, t.chunkCount, _mm_packus_epi16(first, second));
+    if (j + 1 < t.digits) {
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 8 * j), chars);
+    } else {
+      _mm_storel_epi64(reinterpret_cast<__m128i*>(out + 8 * j), chars);
+    }
+  }
+  const __m128i flip = _mm_set1_epi16(static_cast<short>(0x8000));
+  const __m128i below =
+      _mm_cmplt_epi16(_mm_xor_si128(x, flip), _mm_set1_epi16(static_cast<short>(t.threshold ^ 0x8000)));
+  return LanesOf(static_cast<std::uint32_t>(_mm_movemask_epi8(below)), 8);
+}
+
+KM_AVX2 std::uint32_t Avx2Chunk(const CSecureTable& t, const std::uint16_t* words, char* out) {
   __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(words));
   const __m256i n = _mm256_set1_epi16(static_cast<short>(t.length));
-  for (std::uint32_t j = 0; j < t.digits; ++j) {
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(digits + 16 * j), _mm256_mulhi_epu16(x, n));
+  for (std::uint32_t j = 0; j < t.digits; j += 2) {
+    const __m256i first = _mm256_mulhi_epu16(x, n);
     x = _mm256_mullo_epi16(x, n);
+    __m256i second = first;
+    if (j + 1 < t.digits) {
+      second = _mm256_mulhi_epu16(x, n);
+      x = _mm256_mullo_epi16(x, n);
+    }
+    // The pack works per 128-bit half; the permute puts digit j's 16 bytes before j + 1's.
+    const __m256i bytes = _mm256_permute4x64_epi64(_mm256_packus_epi16(first, second), _MM_SHUFFLE(3, 1, 2, 0));
+    const __m256i chars = Avx2Lookup(t.chunks, t.chunkCount, bytes);
+    if (j + 1 < t.digits) {
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 16 * j), chars);
+    } else {
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16 * j), _mm256_castsi256_si128(chars));
+    }
   }
-  for (std::size_t k = 0; k < 16 * t.digits; ++k) out[k] = static_cast<char>(t.entries[digits[k]]);
   const __m256i flip = _mm256_set1_epi16(static_cast<short>(0x8000));
   const __m256i below =
       _mm256_cmpgt_epi16(_mm256_set1_epi16(static_cast<short>(t.threshold ^ 0x8000)), _mm256_xor_si256(x, flip));
@@ -127,6 +165,8 @@ SystemRandomFunction ReplaceSystemRandom(SystemRandomFunction source) {
 CSecureTable::CSecureTable(std::string_view pool) : length(static_cast<std::uint32_t>(pool.size())) {
   std::memcpy(entries, pool.data(), pool.size());
   // The most characters per word of keystream, counting the words rejected.
+  chunkCount = static_cast<int>((length + 15) / 16);
+  MakeShuffleChunks(entries, chunkCount, chunks);
   digits = 1;
   threshold = 65536 % length;
   double best = 0;
@@ -192,13 +232,22 @@ std::size_t CSecureRandom::Chunks(const CSecureTable& t, std::size_t chunks, cha
   if (kBufferWords - next_ < lanes) Refill();
   chunks = std::min(chunks, (kBufferWords - next_) / lanes);
   const std::uint16_t* words = Take(chunks * lanes);
-  if (path_ == FillPath::Avx512) {
-    Avx512Chunks(t, words, chunks, out, masks);
-  } else {
-    std::uint16_t digits[kDigitRoom];
-    for (std::size_t c = 0; c < chunks; ++c)
-      masks[c] = (path_ == FillPath::Avx2 ? Avx2Chunk : Sse2Chunk)(t, words + lanes * c, out + width * c, digits);
-    SecureWipe(digits, width * sizeof *digits);  // the part in use
+  switch (path_) {
+    case FillPath::Avx512:
+      Avx512Chunks(t, words, chunks, out, masks);
+      break;
+    case FillPath::Avx2:
+      for (std::size_t c = 0; c < chunks; ++c) masks[c] = Avx2Chunk(t, words + lanes * c, out + width * c);
+      break;
+    case FillPath::Sse41:
+      for (std::size_t c = 0; c < chunks; ++c) masks[c] = Sse41Chunk(t, words + lanes * c, out + width * c);
+      break;
+    case FillPath::Sse2: {
+      std::uint16_t digits[kDigitRoom];
+      for (std::size_t c = 0; c < chunks; ++c) masks[c] = Sse2Chunk(t, words + lanes * c, out + width * c, digits);
+      SecureWipe(digits, width * sizeof *digits);  // the part in use
+      break;
+    }
   }
   // Each rejected word's characters are made again from fresh words until one is kept.
   for (std::size_t c = 0; c < chunks; ++c)
@@ -232,9 +281,10 @@ void MapWordsForTest(MapKernel kernel, const CSecureTable& t, const std::uint16_
     for (std::size_t i = 0; i < n; ++i) rejected[i] = !ScalarWord(t, words[i], out + i * t.digits, 1);
     return;
   }
-  const FillPath path = kernel == MapKernel::Avx512 ? FillPath::Avx512
-                        : kernel == MapKernel::Avx2 ? FillPath::Avx2
-                                                    : FillPath::Sse2;
+  const FillPath path = kernel == MapKernel::Avx512  ? FillPath::Avx512
+                        : kernel == MapKernel::Avx2  ? FillPath::Avx2
+                        : kernel == MapKernel::Sse41 ? FillPath::Sse41
+                                                     : FillPath::Sse2;
   const std::size_t lanes = ChunkWords(path);
   std::uint16_t chunkWords[32] = {}, digits[kDigitRoom];
   char chars[32 * 16];
@@ -242,11 +292,10 @@ void MapWordsForTest(MapKernel kernel, const CSecureTable& t, const std::uint16_
     const std::size_t part = std::min(lanes, n - done);
     std::memcpy(chunkWords, words + done, part * sizeof *words);
     std::uint32_t mask = 0;
-    if (path == FillPath::Avx512) {
-      Avx512Chunks(t, chunkWords, 1, chars, &mask);
-    } else {
-      mask = (path == FillPath::Avx2 ? Avx2Chunk : Sse2Chunk)(t, chunkWords, chars, digits);
-    }
+    if (path == FillPath::Avx512) Avx512Chunks(t, chunkWords, 1, chars, &mask);
+    if (path == FillPath::Avx2) mask = Avx2Chunk(t, chunkWords, chars);
+    if (path == FillPath::Sse41) mask = Sse41Chunk(t, chunkWords, chars);
+    if (path == FillPath::Sse2) mask = Sse2Chunk(t, chunkWords, chars, digits);
     for (std::size_t i = 0; i < part; ++i) {  // lane i's digit j is chars[j * lanes + i]
       rejected[done + i] = mask >> i & 1;
       for (std::uint32_t j = 0; j < t.digits; ++j) out[(done + i) * t.digits + j] = chars[j * lanes + i];

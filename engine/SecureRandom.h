@@ -31,10 +31,13 @@ struct CSecureTable {
   std::uint32_t digits;     // characters per 16-bit word, chosen for the fewest words per character
   std::uint32_t threshold;  // 2^16 mod L^digits: a word whose final low half is below this is rejected
   unsigned char entries[256] = {};
+  // The entries as shuffle chunks (see ShuffleLookup.h) for the SSE4.1 and AVX2 kernels.
+  unsigned char chunks[16][32] = {};
+  int chunkCount = 0;  // ceil(L / 16)
 };
 
 // Tests: the word-to-characters mappings, the scalar one and each vector kernel.
-enum class MapKernel { Scalar, Sse2, Avx2, Avx512 };
+enum class MapKernel { Scalar, Sse2, Sse41, Avx2, Avx512 };
 // Tests: maps n words with `kernel` (which the processor must have) as they come, without
 // drawing again for a rejected one: word i's characters go to out[i * digits, (i + 1) *
 // digits) and rejected[i] says whether it is rejected (its characters are then unused).

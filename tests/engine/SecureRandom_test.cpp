@@ -117,9 +117,12 @@ TEST(SecureRandom, EveryPoolSizeIsUniformOnEveryPath) {
 // rejections. L goes to 256: the table's byte index holds it, though a pool never has
 // more than 255 characters.
 TEST(SecureRandom, EveryWordOfEveryPoolSizeMapsExactlyUniformly) {
-  std::vector<MapKernel> kernels = {MapKernel::Sse2};
-  if (LimitFillPath(FillPath::Avx2) == FillPath::Avx2) kernels.push_back(MapKernel::Avx2);
-  if (LimitFillPath(FillPath::Avx512) == FillPath::Avx512) kernels.push_back(MapKernel::Avx512);
+  std::vector<MapKernel> kernels;
+  for (const auto& [path, kernel] : {std::pair{FillPath::Sse2, MapKernel::Sse2},
+                                     {FillPath::Sse41, MapKernel::Sse41},
+                                     {FillPath::Avx2, MapKernel::Avx2},
+                                     {FillPath::Avx512, MapKernel::Avx512}})
+    if (LimitFillPath(path) == path) kernels.push_back(kernel);
   constexpr std::uint32_t kWords = 65536;
   std::vector<std::uint16_t> words(kWords);
   for (std::uint32_t x = 0; x < kWords; ++x) words[x] = static_cast<std::uint16_t>(x);
