@@ -7,6 +7,7 @@
 
 #include "engine/Wipe.h"
 
+#define KM_SSE41 __attribute__((target("ssse3,sse4.1")))
 #define KM_AVX2 __attribute__((target("avx2")))
 #define KM_AVX512 __attribute__((target("avx2,avx512f")))
 
@@ -21,24 +22,43 @@ std::uint32_t LoadLittle(const unsigned char* p) {
 
 // Works for a scalar and for a GCC vector of 32-bit words alike.
 #define KM_ROTL(x, r) (((x) << (r)) | ((x) >> (32 - (r))))
-#define KM_QUARTER(x, a, b, c, d)  \
-  x[a] += x[b];                    \
-  x[d] = KM_ROTL(x[d] ^ x[a], 16); \
-  x[c] += x[d];                    \
-  x[b] = KM_ROTL(x[b] ^ x[c], 12); \
-  x[a] += x[b];                    \
-  x[d] = KM_ROTL(x[d] ^ x[a], 8);  \
-  x[c] += x[d];                    \
+#define KM_ROTL16(x) KM_ROTL(x, 16)
+#define KM_ROTL8(x) KM_ROTL(x, 8)
+// Rotations by whole bytes as one byte shuffle (pshufb) instead of two shifts and an OR,
+// for vectors of 4 and 8 words.
+typedef unsigned char Bytes16 __attribute__((vector_size(16)));
+typedef unsigned char Bytes32 __attribute__((vector_size(32)));
+#define KM_ROT16_BYTES 2, 3, 0, 1, 6, 7, 4, 5, 10, 11, 8, 9, 14, 15, 12, 13
+#define KM_ROT8_BYTES 3, 0, 1, 2, 7, 4, 5, 6, 11, 8, 9, 10, 15, 12, 13, 14
+#define KM_SHUFFLE16(x, BYTES) \
+  reinterpret_cast<decltype(x)>(__builtin_shuffle(reinterpret_cast<Bytes16>(x), Bytes16{BYTES}))
+#define KM_ROT16_BYTES_HIGH 18, 19, 16, 17, 22, 23, 20, 21, 26, 27, 24, 25, 30, 31, 28, 29
+#define KM_ROT8_BYTES_HIGH 19, 16, 17, 18, 23, 20, 21, 22, 27, 24, 25, 26, 31, 28, 29, 30
+#define KM_SHUFFLE32(x, LOW, HIGH) \
+  reinterpret_cast<decltype(x)>(__builtin_shuffle(reinterpret_cast<Bytes32>(x), Bytes32{LOW, HIGH}))
+#define KM_ROTL16_4(x) KM_SHUFFLE16(x, KM_ROT16_BYTES)
+#define KM_ROTL8_4(x) KM_SHUFFLE16(x, KM_ROT8_BYTES)
+#define KM_ROTL16_8(x) KM_SHUFFLE32(x, KM_ROT16_BYTES, KM_ROT16_BYTES_HIGH)
+#define KM_ROTL8_8(x) KM_SHUFFLE32(x, KM_ROT8_BYTES, KM_ROT8_BYTES_HIGH)
+#define KM_QUARTER(x, a, b, c, d, ROT16, ROT8) \
+  x[a] += x[b];                                \
+  x[d] = ROT16(x[d] ^ x[a]);                   \
+  x[c] += x[d];                                \
+  x[b] = KM_ROTL(x[b] ^ x[c], 12);             \
+  x[a] += x[b];                                \
+  x[d] = ROT8(x[d] ^ x[a]);                    \
+  x[c] += x[d];                                \
   x[b] = KM_ROTL(x[b] ^ x[c], 7)
-#define KM_DOUBLE_ROUND(x)     \
-  KM_QUARTER(x, 0, 4, 8, 12);  \
-  KM_QUARTER(x, 1, 5, 9, 13);  \
-  KM_QUARTER(x, 2, 6, 10, 14); \
-  KM_QUARTER(x, 3, 7, 11, 15); \
-  KM_QUARTER(x, 0, 5, 10, 15); \
-  KM_QUARTER(x, 1, 6, 11, 12); \
-  KM_QUARTER(x, 2, 7, 8, 13);  \
-  KM_QUARTER(x, 3, 4, 9, 14)
+#define KM_DOUBLE_ROUND_WITH(x, ROT16, ROT8) \
+  KM_QUARTER(x, 0, 4, 8, 12, ROT16, ROT8);   \
+  KM_QUARTER(x, 1, 5, 9, 13, ROT16, ROT8);   \
+  KM_QUARTER(x, 2, 6, 10, 14, ROT16, ROT8);  \
+  KM_QUARTER(x, 3, 7, 11, 15, ROT16, ROT8);  \
+  KM_QUARTER(x, 0, 5, 10, 15, ROT16, ROT8);  \
+  KM_QUARTER(x, 1, 6, 11, 12, ROT16, ROT8);  \
+  KM_QUARTER(x, 2, 7, 8, 13, ROT16, ROT8);   \
+  KM_QUARTER(x, 3, 4, 9, 14, ROT16, ROT8)
+#define KM_DOUBLE_ROUND(x) KM_DOUBLE_ROUND_WITH(x, KM_ROTL16, KM_ROTL8)
 
 void Block(const std::uint32_t* in, std::uint32_t* out) {
   std::uint32_t x[16];
@@ -60,7 +80,7 @@ void Advance(std::uint32_t* in, std::uint64_t blocks) {
 // word-sliced into out in turn. Each lane adds its own offset to the 64-bit counter. Only
 // the counter words differ by lane; the others are added back from `in`, which keeps
 // every word in a register of its own. The working state is wiped once, at the end.
-#define KM_CHACHA_GROUP(NAME, ATTR, LANES)                                       \
+#define KM_CHACHA_GROUP(NAME, ATTR, LANES, ROT16, ROT8)                          \
   ATTR void NAME(std::uint32_t* in, std::uint32_t* out, std::size_t groups) {    \
     typedef std::uint32_t V __attribute__((vector_size(4 * (LANES))));           \
     V x[16], word;                                                               \
@@ -74,7 +94,7 @@ void Advance(std::uint32_t* in, std::uint64_t blocks) {
       x[12] = low;                                                               \
       x[13] = high;                                                              \
       for (int i = 0; i < 10; ++i) {                                             \
-        KM_DOUBLE_ROUND(x);                                                      \
+        KM_DOUBLE_ROUND_WITH(x, ROT16, ROT8);                                    \
       }                                                                          \
       for (int w = 0; w < 16; ++w) {                                             \
         word = x[w] + (w == 12 ? low : w == 13 ? high : V{} + in[w]);            \
@@ -86,9 +106,10 @@ void Advance(std::uint32_t* in, std::uint64_t blocks) {
     SecureWipe(&word, sizeof word);                                              \
   }
 
-KM_CHACHA_GROUP(Group4, , 4)
-KM_CHACHA_GROUP(Group8, KM_AVX2, 8)
-KM_CHACHA_GROUP(Group16, KM_AVX512, 16)
+KM_CHACHA_GROUP(Group4, , 4, KM_ROTL16, KM_ROTL8)
+KM_CHACHA_GROUP(Group4Ssse3, KM_SSE41, 4, KM_ROTL16_4, KM_ROTL8_4)
+KM_CHACHA_GROUP(Group8, KM_AVX2, 8, KM_ROTL16_8, KM_ROTL8_8)
+KM_CHACHA_GROUP(Group16, KM_AVX512, 16, KM_ROTL16, KM_ROTL8)
 
 }  // namespace
 
@@ -123,6 +144,8 @@ void CChaCha20::KeystreamGroup(FillPath path, std::uint32_t* out, std::size_t gr
       Group8(input_, out, groups);
       break;
     case FillPath::Sse41:
+      Group4Ssse3(input_, out, groups);
+      break;
     case FillPath::Sse2:
       Group4(input_, out, groups);
       break;

@@ -8,7 +8,9 @@
 #include <immintrin.h>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
+#include <utility>
 
 #include "engine/ShuffleLookup.h"
 #include "engine/Wipe.h"
@@ -39,7 +41,8 @@ inline bool ScalarWord(const CSecureTable& t, std::uint32_t x, char* lane, std::
 }
 
 // Lanes whose words are rejected, from a byte mask of 16-bit comparisons (two bits a lane).
-std::uint32_t LanesOf(std::uint32_t byteMask, std::size_t lanes) {
+inline std::uint32_t LanesOf(std::uint32_t byteMask, std::size_t lanes) {
+  if (byteMask == 0) return 0;  // the common case: no word rejected
   std::uint32_t mask = 0;
   for (std::size_t i = 0; i < lanes; ++i) mask |= ((byteMask >> (2 * i)) & 1u) << i;
   return mask;
@@ -66,7 +69,11 @@ std::uint32_t Sse2Chunk(const CSecureTable& t, const std::uint16_t* words, char*
 
 // SSE4.1 and AVX2: two digits' vectors packed to bytes and looked up by shuffles, 16 or 32
 // characters at once. The words' digits are below L, so no index reaches the table's end.
-KM_SSE41 std::uint32_t Sse41Chunk(const CSecureTable& t, const std::uint16_t* words, char* out) {
+// kChunks is the table's chunk count, fixed per instance so that the lookup unrolls;
+// `chunks` is a copy of the table's, which no store to out can touch.
+template <int kChunks>
+KM_SSE41 inline std::uint32_t Sse41Chunk(const CSecureTable& t, const unsigned char (*chunks)[32],
+                                         const std::uint16_t* words, char* out) {
   __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(words));
   const __m128i n = _mm_set1_epi16(static_cast<short>(t.length));
   for (std::uint32_t j = 0; j < t.digits; j += 2) {
@@ -77,7 +84,7 @@ KM_SSE41 std::uint32_t Sse41Chunk(const CSecureTable& t, const std::uint16_t* wo
       second = _mm_mulhi_epu16(x, n);
       x = _mm_mullo_epi16(x, n);
     }
-    const __m128i chars = Sse41Lookup(t.chunks, t.chunkCount, _mm_packus_epi16(first, second));
+    const __m128i chars = Sse41Lookup(chunks, kChunks, _mm_packus_epi16(first, second));
     if (j + 1 < t.digits) {
       _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 8 * j), chars);
     } else {
@@ -90,7 +97,9 @@ KM_SSE41 std::uint32_t Sse41Chunk(const CSecureTable& t, const std::uint16_t* wo
   return LanesOf(static_cast<std::uint32_t>(_mm_movemask_epi8(below)), 8);
 }
 
-KM_AVX2 std::uint32_t Avx2Chunk(const CSecureTable& t, const std::uint16_t* words, char* out) {
+template <int kChunks>
+KM_AVX2 inline std::uint32_t Avx2Chunk(const CSecureTable& t, const unsigned char (*chunks)[32],
+                                       const std::uint16_t* words, char* out) {
   __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(words));
   const __m256i n = _mm256_set1_epi16(static_cast<short>(t.length));
   for (std::uint32_t j = 0; j < t.digits; j += 2) {
@@ -103,7 +112,7 @@ KM_AVX2 std::uint32_t Avx2Chunk(const CSecureTable& t, const std::uint16_t* word
     }
     // The pack works per 128-bit half; the permute puts digit j's 16 bytes before j + 1's.
     const __m256i bytes = _mm256_permute4x64_epi64(_mm256_packus_epi16(first, second), _MM_SHUFFLE(3, 1, 2, 0));
-    const __m256i chars = Avx2Lookup(t.chunks, t.chunkCount, bytes);
+    const __m256i chars = Avx2Lookup(chunks, kChunks, bytes);
     if (j + 1 < t.digits) {
       _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 16 * j), chars);
     } else {
@@ -115,6 +124,39 @@ KM_AVX2 std::uint32_t Avx2Chunk(const CSecureTable& t, const std::uint16_t* word
       _mm256_cmpgt_epi16(_mm256_set1_epi16(static_cast<short>(t.threshold ^ 0x8000)), _mm256_xor_si256(x, flip));
   return LanesOf(static_cast<std::uint32_t>(_mm256_movemask_epi8(below)), 16);
 }
+
+// `count` chunks from consecutive words into consecutive output, the rejected lanes of
+// each in masks[]; one instance per table chunk count.
+using ChunksKernel = void (*)(const CSecureTable&, const std::uint16_t*, std::size_t, char*, std::uint32_t*);
+
+template <int kChunks>
+KM_SSE41 void Sse41Chunks(const CSecureTable& t, const std::uint16_t* words, std::size_t count, char* out,
+                          std::uint32_t* masks) {
+  unsigned char chunks[kChunks][32];
+  std::memcpy(chunks, t.chunks, sizeof chunks);
+  for (std::size_t c = 0; c < count; ++c)
+    masks[c] = Sse41Chunk<kChunks>(t, chunks, words + 8 * c, out + 8 * t.digits * c);
+}
+
+template <int kChunks>
+KM_AVX2 void Avx2Chunks(const CSecureTable& t, const std::uint16_t* words, std::size_t count, char* out,
+                        std::uint32_t* masks) {
+  unsigned char chunks[kChunks][32];
+  std::memcpy(chunks, t.chunks, sizeof chunks);
+  for (std::size_t c = 0; c < count; ++c)
+    masks[c] = Avx2Chunk<kChunks>(t, chunks, words + 16 * c, out + 16 * t.digits * c);
+}
+
+template <std::size_t... k>
+constexpr std::array<ChunksKernel, sizeof...(k)> Sse41Kernels(std::index_sequence<k...>) {
+  return {&Sse41Chunks<k + 1>...};
+}
+template <std::size_t... k>
+constexpr std::array<ChunksKernel, sizeof...(k)> Avx2Kernels(std::index_sequence<k...>) {
+  return {&Avx2Chunks<k + 1>...};
+}
+constexpr auto kSse41Chunks = Sse41Kernels(std::make_index_sequence<16>());
+constexpr auto kAvx2Chunks = Avx2Kernels(std::make_index_sequence<16>());
 
 // AVX-512: two digits' bytes side by side in one register, looked up in the 256-byte table
 // with two-table byte permutes (the high bit of an index picks the upper pair).
@@ -237,10 +279,10 @@ std::size_t CSecureRandom::Chunks(const CSecureTable& t, std::size_t chunks, cha
       Avx512Chunks(t, words, chunks, out, masks);
       break;
     case FillPath::Avx2:
-      for (std::size_t c = 0; c < chunks; ++c) masks[c] = Avx2Chunk(t, words + lanes * c, out + width * c);
+      kAvx2Chunks[t.chunkCount - 1](t, words, chunks, out, masks);
       break;
     case FillPath::Sse41:
-      for (std::size_t c = 0; c < chunks; ++c) masks[c] = Sse41Chunk(t, words + lanes * c, out + width * c);
+      kSse41Chunks[t.chunkCount - 1](t, words, chunks, out, masks);
       break;
     case FillPath::Sse2: {
       std::uint16_t digits[kDigitRoom];
@@ -293,8 +335,8 @@ void MapWordsForTest(MapKernel kernel, const CSecureTable& t, const std::uint16_
     std::memcpy(chunkWords, words + done, part * sizeof *words);
     std::uint32_t mask = 0;
     if (path == FillPath::Avx512) Avx512Chunks(t, chunkWords, 1, chars, &mask);
-    if (path == FillPath::Avx2) mask = Avx2Chunk(t, chunkWords, chars);
-    if (path == FillPath::Sse41) mask = Sse41Chunk(t, chunkWords, chars);
+    if (path == FillPath::Avx2) kAvx2Chunks[t.chunkCount - 1](t, chunkWords, 1, chars, &mask);
+    if (path == FillPath::Sse41) kSse41Chunks[t.chunkCount - 1](t, chunkWords, 1, chars, &mask);
     if (path == FillPath::Sse2) mask = Sse2Chunk(t, chunkWords, chars, digits);
     for (std::size_t i = 0; i < part; ++i) {  // lane i's digit j is chars[j * lanes + i]
       rejected[done + i] = mask >> i & 1;
