@@ -118,6 +118,12 @@ CChaCha20::CChaCha20(const unsigned char* key, const unsigned char* nonce, std::
   for (int w = 0; w < 8; ++w) input_[4 + w] = LoadLittle(key + 4 * w);
   input_[12] = counter;
   for (int w = 0; w < 3; ++w) input_[13 + w] = LoadLittle(nonce + 4 * w);
+  origin_ = static_cast<std::uint64_t>(input_[13]) << 32 | input_[12];
+}
+
+void CChaCha20::Seek(std::uint64_t block) {
+  input_[12] = static_cast<std::uint32_t>(origin_ + block);
+  input_[13] = static_cast<std::uint32_t>((origin_ + block) >> 32);
 }
 
 CChaCha20::~CChaCha20() { SecureWipe(input_, sizeof input_); }

@@ -22,6 +22,10 @@ class CChaCha20 {
   CChaCha20(const CChaCha20&) = delete;
   CChaCha20& operator=(const CChaCha20&) = delete;
 
+  // Moves the stream to `block` blocks after where it began (random access: no block is
+  // computed to get there).
+  void Seek(std::uint64_t block);
+
   // Writes the next `blocks` blocks of keystream to out, in the standard byte order.
   void Keystream(unsigned char* out, std::size_t blocks);
 
@@ -35,4 +39,5 @@ class CChaCha20 {
 
  private:
   std::uint32_t input_[16];
+  std::uint64_t origin_;  // the 64-bit block counter at the start
 };

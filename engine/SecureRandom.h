@@ -44,6 +44,8 @@ enum class MapKernel { Scalar, Sse2, Sse41, Avx2, Avx512 };
 void MapWordsForTest(MapKernel kernel, const CSecureTable& table, const std::uint16_t* words, std::size_t n, char* out,
                      bool* rejected);
 
+class CKeystreamRing;
+
 class CSecureRandom {
  public:
   CSecureRandom();
@@ -61,11 +63,13 @@ class CSecureRandom {
   void Fill(const CSecureTable& table, char* out, std::size_t n);
 
   // Tests: limits the vector instructions used, as LimitFillPath does for the other fills.
-  void UsePath(FillPath path) { path_ = path; }
+  // REQUIRES: before the first draw after Start().
+  void UsePath(FillPath path);
+
+  // 16-bit words of keystream in one segment: 16 KiB.
+  static constexpr std::size_t kBufferWords = 8192;
 
  private:
-  static constexpr std::size_t kBufferWords = 2048;  // 16-bit words: 4 KiB of keystream
-
   // The next n 16-bit words of keystream. REQUIRES: n <= the buffer's words.
   const std::uint16_t* Take(std::size_t n);
   void Refill();
@@ -74,7 +78,7 @@ class CSecureRandom {
   std::size_t Chunks(const CSecureTable& table, std::size_t chunks, char* out);
 
   FillPath path_;
-  std::unique_ptr<CChaCha20> cipher_;
-  std::size_t next_ = kBufferWords;     // in 16-bit words; the buffer starts empty
-  std::uint16_t buffer_[kBufferWords];  // written bytewise by the cipher
+  std::unique_ptr<CKeystreamRing> ring_;
+  const std::uint16_t* words_ = nullptr;  // the segment in use
+  std::size_t next_ = kBufferWords;       // in 16-bit words; no segment at first
 };
