@@ -9,13 +9,10 @@
 
 #include <algorithm>
 #include <array>
-#include <condition_variable>
 #include <cstring>
-#include <mutex>
-#include <system_error>
-#include <thread>
 #include <utility>
 
+#include "engine/SegmentRing.h"
 #include "engine/ShuffleLookup.h"
 #include "engine/Wipe.h"
 
@@ -202,107 +199,6 @@ KM_AVX512 void Avx512Chunks(const CSecureTable& t, const std::uint16_t* words, s
 
 }  // namespace
 
-// Keystream in segments of kBufferWords 16-bit words, segment k being blocks [k * 256,
-// (k + 1) * 256) of the stream, kept in a ring of slots. Once a run has used two segments
-// a helper thread makes the next ones ahead while the caller maps the current one; the
-// caller makes a segment itself whenever the helper has not yet taken it on, so neither
-// ever waits for work that the other could do. The bytes are the same whoever makes them.
-class CKeystreamRing {
- public:
-  CKeystreamRing(const unsigned char* key, const unsigned char* nonce, FillPath path)
-      : path_(path), own_(key, nonce, 0), helpers_(key, nonce, 0), slots_(kSlots * kSegmentBytes) {}
-  ~CKeystreamRing() {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      stop_ = true;
-    }
-    changed_.notify_all();
-    if (helper_.joinable()) helper_.join();
-  }
-  CKeystreamRing(const CKeystreamRing&) = delete;
-  CKeystreamRing& operator=(const CKeystreamRing&) = delete;
-
-  void UsePath(FillPath path) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    path_ = path;
-  }
-
-  // The next segment; it stays as it is until the following call.
-  const std::uint16_t* Next() {
-    const std::uint64_t segment = wanted_++;
-    const std::size_t slot = segment % kSlots;
-    bool mine = false;
-    FillPath path;
-    {
-      std::unique_lock<std::mutex> lock(mutex_);
-      reading_ = segment;  // the slot read before is free again
-      if (segment == kHelpFrom && !helper_.joinable()) Start();
-      if (claimed_ == segment) {
-        ++claimed_;
-        ready_[slot] = false;
-        mine = true;
-      } else {
-        changed_.wait(lock, [&] { return ready_[slot]; });
-      }
-      path = path_;
-    }
-    changed_.notify_all();  // the helper may be waiting for a free slot
-    if (mine) Make(own_, path, segment);
-    return Slot(slot);
-  }
-
- private:
-  static constexpr std::size_t kSlots = 8;
-  static constexpr std::size_t kSegmentBytes = 2 * CSecureRandom::kBufferWords;
-  static constexpr std::uint64_t kSegmentBlocks = kSegmentBytes / CChaCha20::kBlockBytes;
-  static constexpr std::uint64_t kHelpFrom = 2;  // short runs never start the helper
-
-  const std::uint16_t* Slot(std::size_t slot) const {
-    return reinterpret_cast<const std::uint16_t*>(slots_.Data() + slot * kSegmentBytes);
-  }
-  void Make(CChaCha20& cipher, FillPath path, std::uint64_t segment) {
-    cipher.Seek(segment * kSegmentBlocks);
-    cipher.KeystreamGroup(path, reinterpret_cast<std::uint32_t*>(slots_.Data() + segment % kSlots * kSegmentBytes),
-                          kSegmentBlocks / CChaCha20::Lanes(path));
-  }
-  // REQUIRES: mutex_ held. Without a thread the caller goes on alone.
-  void Start() {
-    try {
-      helper_ = std::thread([this] { Help(); });
-    } catch (const std::system_error&) {
-    }
-  }
-  void Help() {
-    std::unique_lock<std::mutex> lock(mutex_);
-    while (!stop_) {
-      if (claimed_ >= reading_ + kSlots) {  // every slot ahead is taken
-        changed_.wait(lock);
-        continue;
-      }
-      const std::uint64_t segment = claimed_++;
-      ready_[segment % kSlots] = false;
-      const FillPath path = path_;
-      lock.unlock();
-      Make(helpers_, path, segment);
-      lock.lock();
-      ready_[segment % kSlots] = true;
-      changed_.notify_all();
-    }
-  }
-
-  FillPath path_;
-  CChaCha20 own_, helpers_;  // one cipher per thread, each seeking to its segments
-  CWipedBuffer slots_;
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  std::uint64_t reading_ = 0;  // the segment the caller reads
-  std::uint64_t claimed_ = 0;  // segments below this are made or being made
-  bool ready_[kSlots] = {};
-  bool stop_ = false;
-  std::uint64_t wanted_ = 0;  // the caller's next segment; the caller's alone
-  std::thread helper_;
-};
-
 SystemRandomFunction ReplaceSystemRandom(SystemRandomFunction source) {
   const SystemRandomFunction previous = theSource ? theSource : SystemRandomBytes;
   theSource = source;
@@ -335,17 +231,23 @@ CSecureRandom::CSecureRandom() : path_(ActiveFillPath()) {}
 
 CSecureRandom::~CSecureRandom() = default;
 
-void CSecureRandom::UsePath(FillPath path) {
-  path_ = path;
-  if (ring_) ring_->UsePath(path);
-}
+void CSecureRandom::UsePath(FillPath path) { path_ = path; }
 
 bool CSecureRandom::Start() {
   unsigned char key[32];
   const bool drawn = (theSource ? theSource : SystemRandomBytes)(key, sizeof key);
   if (drawn) {
     static const unsigned char kNonce[12] = {};  // a fresh key every run: a fixed nonce is safe
-    ring_ = std::make_unique<CKeystreamRing>(key, kNonce, path_);
+    // Segment k of kBufferWords words is blocks [k * 256, (k + 1) * 256) of the stream;
+    // each thread that makes segments has a cipher of its own.
+    constexpr std::uint64_t kBlocks = 2 * kBufferWords / CChaCha20::kBlockBytes;
+    auto make = [this, own = std::make_shared<CChaCha20>(key, kNonce, 0),
+                 helpers = std::make_shared<CChaCha20>(key, kNonce, 0)](std::uint64_t k, char* slot, bool helper) {
+      CChaCha20& cipher = helper ? *helpers : *own;
+      cipher.Seek(k * kBlocks);
+      cipher.KeystreamGroup(path_, reinterpret_cast<std::uint32_t*>(slot), kBlocks / CChaCha20::Lanes(path_));
+    };
+    ring_ = std::make_unique<CSegmentRing>(2 * kBufferWords, make);
   }
   SecureWipe(key, sizeof key);
   next_ = kBufferWords;
@@ -353,7 +255,7 @@ bool CSecureRandom::Start() {
 }
 
 void CSecureRandom::Refill() {
-  words_ = ring_->Next();
+  words_ = reinterpret_cast<const std::uint16_t*>(ring_->Next());
   next_ = 0;
 }
 

@@ -44,7 +44,7 @@ enum class MapKernel { Scalar, Sse2, Sse41, Avx2, Avx512 };
 void MapWordsForTest(MapKernel kernel, const CSecureTable& table, const std::uint16_t* words, std::size_t n, char* out,
                      bool* rejected);
 
-class CKeystreamRing;
+class CSegmentRing;
 
 class CSecureRandom {
  public:
@@ -78,7 +78,7 @@ class CSecureRandom {
   std::size_t Chunks(const CSecureTable& table, std::size_t chunks, char* out);
 
   FillPath path_;
-  std::unique_ptr<CKeystreamRing> ring_;
+  std::unique_ptr<CSegmentRing> ring_;    // the keystream, in segments of kBufferWords
   const std::uint16_t* words_ = nullptr;  // the segment in use
   std::size_t next_ = kBufferWords;       // in 16-bit words; no segment at first
 };
