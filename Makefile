@@ -33,7 +33,7 @@ asan: setup
 # there and are slow under it). Runs under setarch -R: TSan needs its fixed memory layout,
 # which some kernels' address randomisation breaks.
 .PHONY: tsan
-TSAN_TESTS := BlockPipeline.*:FastPathTest.*:PasswordGenerator.*:SecureRun.*
+TSAN_TESTS := BlockPipeline.*:FastPathTest.*:PasswordGenerator.*:SecureRun.*:SegmentRing.*
 tsan: setup
 	@cmake -S . -B $(TSAN) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKEYMOOR_TSAN=ON >/dev/null
 	@cmake --build $(TSAN) --target engine_tests

@@ -21,6 +21,7 @@
 #include "engine/FastFill.h"
 #include "engine/PasswordFiles.h"
 #include "engine/SecureRandom.h"
+#include "engine/SegmentRing.h"
 #include "engine/Wipe.h"
 
 namespace {
@@ -46,6 +47,9 @@ class CExactSource {
   using Table = CFillTable;
   using Mark = std::uint32_t;  // the generator's state
   static constexpr bool kLengthsInStream = true;
+  // Any stretch of the stream can be made on its own from a jump: staged draws are made
+  // ahead on a second thread.
+  static constexpr bool kJumps = true;
 
   explicit CExactSource(CRandomSource& random) : random_(random), state_(random.State()) {}
 
@@ -79,6 +83,7 @@ class CSecureSource {
   using Table = CSecureTable;
   struct Mark {};
   static constexpr bool kLengthsInStream = false;
+  static constexpr bool kJumps = false;
 
   // Draws the key. False when the system's source failed.
   bool Start() { return random_.Start(); }
@@ -94,45 +99,72 @@ class CSecureSource {
 
 // Draws made ahead and taken as lines need them; only what is taken counts: Now() is where
 // the source stands after the taken draws. A second table, if given, also maps each draw
-// to a byte of its own (the 15-bit source's variable lengths).
+// to a byte of its own (the 15-bit source's variable lengths). From a source that jumps,
+// the draws come in segments made by a segment ring (ahead on its helper thread, where
+// that pays); from the others, `capacity` at a time as they are needed.
 template <class Source>
 class CStage {
  public:
   using Table = typename Source::Table;
-  // `capacity` is the most that Ensure may ask for.
+  static constexpr std::size_t kSegment = 32768;
+
+  // `capacity` is the most that Ensure may ask for, and the most that Available() shows.
   CStage(Source& source, const Table& table, std::size_t capacity, const Table* second = nullptr)
-      : source_(source),
-        table_(table),
-        second_(second),
-        capacity_(capacity),
-        base_(source.Now()),
-        chars_(capacity + 32),
-        seconds_(second ? capacity + 32 : 0) {}
+      : source_(source), table_(table), second_(second), capacity_(capacity), base_(source.Now()) {
+    if constexpr (Source::kJumps) {
+      // A slot: room for the draws kept from the segment before (fewer than `capacity`),
+      // the segment's characters and 32 readable bytes; the same again for the second
+      // table's bytes.
+      const std::size_t prefix = capacity, segment = std::max(kSegment, capacity);
+      const std::size_t half = prefix + segment + 32;
+      ring_.emplace(
+          second ? 2 * half : half,
+          [base = base_, &table, second, half, prefix, segment](std::uint64_t k, char* slot, bool) {
+            std::uint32_t state = Source::After(base, k * segment);
+            if (second) {
+              FillChars(table, *second, state, slot + prefix, slot + half + prefix, segment);
+            } else {
+              FillChars(table, state, slot + prefix, segment);
+            }
+          },
+          ActiveFillPath() <= FillPath::Sse41);
+      segment_ = segment;
+      secondsAt_ = half;
+      buffer_ = CWipedBuffer(2 * capacity);  // the kept draws while the next segment is taken
+    } else {
+      buffer_ = CWipedBuffer(capacity + 32);
+      data_ = buffer_.Data();
+    }
+  }
 
   // Makes sure that at least `need` draws are ready. REQUIRES: need <= capacity.
   void Ensure(std::size_t need) {
-    if (Available() >= need) return;
-    const std::size_t keep = Available();
-    passed_ += cursor_;
-    std::memmove(chars_.Data(), Chars(), keep);
-    if constexpr (Source::kLengthsInStream) {
-      if (second_) {
-        std::memmove(seconds_.Data(), seconds_.Data() + cursor_, keep);
-        source_.Fill(table_, *second_, chars_.Data() + keep, seconds_.Data() + keep, capacity_ - keep);
-      } else {
-        source_.Fill(table_, chars_.Data() + keep, capacity_ - keep);
-      }
+    if (filled_ - cursor_ >= need) return;
+    const std::size_t keep = filled_ - cursor_;
+    if constexpr (Source::kJumps) {
+      // The kept draws go just before the next segment, through a copy: the helper may
+      // reuse the slot they are in as soon as the next one is taken.
+      char* const saved = buffer_.Data();
+      std::memcpy(saved, Chars(), keep);
+      if (second_) std::memcpy(saved + capacity_, Seconds(), keep);
+      passed_ += filled_ - keep;
+      data_ = ring_->Next() + capacity_ - keep;
+      std::memcpy(data_, saved, keep);
+      if (second_) std::memcpy(data_ + secondsAt_, saved + capacity_, keep);
+      filled_ = keep + segment_;
     } else {
-      source_.Fill(table_, chars_.Data() + keep, capacity_ - keep);
+      passed_ += cursor_;
+      std::memmove(data_, Chars(), keep);
+      source_.Fill(table_, data_ + keep, capacity_ - keep);
+      filled_ = capacity_;
     }
     cursor_ = 0;
-    filled_ = capacity_;
   }
-  std::size_t Available() const { return filled_ - cursor_; }
+  std::size_t Available() const { return std::min(filled_ - cursor_, capacity_); }
   // The ready draws' characters, followed by 32 readable bytes.
-  const char* Chars() const { return chars_.Data() + cursor_; }
+  const char* Chars() const { return data_ + cursor_; }
   // The ready draws mapped by the second table.
-  const unsigned char* Seconds() const { return reinterpret_cast<const unsigned char*>(seconds_.Data()) + cursor_; }
+  const unsigned char* Seconds() const { return reinterpret_cast<const unsigned char*>(data_ + secondsAt_) + cursor_; }
   void Take(std::size_t n) { cursor_ += n; }
   typename Source::Mark Now() const { return Source::After(base_, passed_ + cursor_); }
 
@@ -142,11 +174,15 @@ class CStage {
   const Table* second_;
   std::size_t capacity_;
   typename Source::Mark base_;  // where the source stood when the stage began
-  std::uint64_t passed_ = 0;    // draws from there to chars_[0]: the jump is made only when asked
+  std::uint64_t passed_ = 0;    // draws from there to data_[0]: the jump is made only when asked
   std::size_t filled_ = 0;
   std::size_t cursor_ = 0;
-  CWipedBuffer chars_;
-  CWipedBuffer seconds_;
+  char* data_ = nullptr;       // the draws' characters
+  std::size_t secondsAt_ = 0;  // the second table's bytes are this far after the characters
+  std::size_t segment_ = 0;    // draws in a segment of the ring
+  // A source that does not jump: the draws made so far; one that does: the kept draws.
+  CWipedBuffer buffer_;
+  std::optional<CSegmentRing> ring_;
 };
 
 // Variable-length lines from staged draws of one stream: steps[p] is the distance from the

@@ -2,6 +2,7 @@
 // writes for k, and it is the same bytes whichever thread makes it.
 #pragma once
 
+#include <array>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -11,40 +12,47 @@
 
 #include "engine/Wipe.h"
 
-// A ring of slots holding the segments after the one being read. Once the reader has
-// asked for kHelpFrom segments (short runs never get that far), a helper thread makes the
-// next ones ahead while the reader works on the current one; the reader makes a segment
-// itself whenever the helper has not taken it on yet, so neither waits for work the other
-// could do. Without a thread (it could not be started) the reader goes on alone.
+// The reader takes segments 0, 1, 2, ... in turn. Once it has taken kHelpFrom of them
+// (short runs never get that far), and if asked to, a helper thread, which runs only on a processor the
+// other threads leave idle, makes the following ones ahead into a buffer of its own and
+// swaps each into its place in a ring. The reader never waits for the helper: a segment
+// not made yet when it is wanted the reader makes itself, and the helper's copy of it, if
+// any, is dropped. Without a thread (it could not be started) the reader goes on alone.
 class CSegmentRing {
  public:
-  // Writes segment k into a slot of `slotBytes` bytes; `helper` says which thread calls
-  // (each thread may keep state of its own). Never called twice for the same k.
+  // Writes segment k into a buffer of `slotBytes` bytes; `helper` says which thread calls
+  // (each thread may keep state of its own).
   using Maker = std::function<void(std::uint64_t k, char* slot, bool helper)>;
 
-  CSegmentRing(std::size_t slotBytes, Maker make);
-  ~CSegmentRing();  // stops and joins the helper; the slots are wiped
+  // `help`: start the helper at all. Worth it where making a segment takes much longer
+  // than moving it from one processor's cache to another's, as on the narrow vector paths;
+  // on the wide ones that move was measured to cost more than the helper saves.
+  CSegmentRing(std::size_t slotBytes, Maker make, bool help);
+  ~CSegmentRing();  // stops and joins the helper; the buffers are wiped
   CSegmentRing(const CSegmentRing&) = delete;
   CSegmentRing& operator=(const CSegmentRing&) = delete;
 
-  // The next segment (0 first). Its slot stays as it is until the following call.
+  // The next segment (0 first). Its bytes stay as they are until the following call.
   char* Next();
 
   static constexpr std::size_t kSlots = 8;
   static constexpr std::uint64_t kHelpFrom = 2;
 
  private:
+  static constexpr std::uint64_t kNone = ~std::uint64_t{0};
   void Help();
-  char* Slot(std::uint64_t k) const { return slots_.Data() + k % kSlots * slotBytes_; }
 
-  std::size_t slotBytes_;
   Maker make_;
-  CWipedBuffer slots_;
+  bool help_;
+  CWipedBuffer buffers_;  // kSlots + 1 of slotBytes: one per slot, one the helper works in
+  std::array<char*, kSlots> slot_{};
+  std::array<std::uint64_t, kSlots> holds_{};  // the segment slot i holds, or kNone
+  char* work_ = nullptr;                       // the helper's
   std::mutex mutex_;
-  std::condition_variable changed_;
-  std::uint64_t reading_ = 0;  // the segment the reader has; its slot is not to be touched
-  std::uint64_t claimed_ = 0;  // segments below this are made or being made
-  bool ready_[kSlots] = {};
+  std::condition_variable roomy_;
+  std::uint64_t reading_ = 0;  // the segment the reader has; its slot is the reader's
+  std::uint64_t ahead_ = 0;    // the next segment the helper makes
+  bool helperWaits_ = false;
   bool stop_ = false;
   std::uint64_t wanted_ = 0;  // the reader's next segment; the reader's alone
   std::thread helper_;
