@@ -211,7 +211,6 @@ class CVariableLines {
     std::size_t p = 0, guess = 0, guessed = 0;
     // Local copies: the byte stores below would otherwise make the compiler reload them.
     std::size_t* const starts = starts_.data();
-    std::size_t* const offsets = offsets_.data();
     char* const sideStart = side_.Data();
     char* out = at;
     // Both walks only with room and count for every line below `ready`: a line takes at
@@ -225,18 +224,20 @@ class CVariableLines {
         out += Line<kShort>(chars + p, n, out);
         p += n;
         starts[guessed] = guess;
-        offsets[guessed] = static_cast<std::size_t>(side - sideStart);
         side += Line<kShort>(chars + guess, m, side);
         guess += m;
       }
       left -= static_cast<std::int64_t>(guessed);
-      offsets[guessed] = static_cast<std::size_t>(side - sideStart);
     }
     for (std::size_t j = 0; p < ready && left > 0 && out <= last;) {
       while (j < guessed && starts[j] < p) ++j;
       if (j < guessed && starts[j] == p) {  // on the guessed track: the rest of its lines are right
-        std::memcpy(out, sideStart + offsets[j], offsets[guessed] - offsets[j]);
-        out += offsets[guessed] - offsets[j];
+        // A line of n draws is n + 1 bytes, so line j of the guessed track starts
+        // starts[j] - starts[0] + j bytes into the side buffer, and the track ends at
+        // guess - starts[0] + guessed.
+        const std::size_t from = starts[j] - starts[0] + j, to = guess - starts[0] + guessed;
+        std::memcpy(out, sideStart + from, to - from);
+        out += to - from;
         left -= static_cast<std::int64_t>(guessed - j);
         p = guess;
         guessed = 0;
@@ -266,7 +267,6 @@ class CVariableLines {
   bool short_;
   CWipedBuffer side_ = CWipedBuffer(2 * kStaged + 64);
   std::vector<std::size_t> starts_ = std::vector<std::size_t>(kStaged / 6 + 2);
-  std::vector<std::size_t> offsets_ = std::vector<std::size_t>(kStaged / 6 + 3);  // and the end
 };
 
 std::size_t NominalLength(const CGenerationSettings& s) {
