@@ -127,7 +127,9 @@ class CStage {
               FillChars(table, state, slot + prefix, segment);
             }
           },
-          ActiveFillPath() <= FillPath::Sse41);
+          // Measured: ahead pays below AVX-512; there the fill is so fast that moving
+          // its segments between processors costs more than it saves.
+          ActiveFillPath() <= FillPath::Avx2);
       segment_ = segment;
       secondsAt_ = half;
       buffer_ = CWipedBuffer(2 * capacity);  // the kept draws while the next segment is taken

@@ -25,8 +25,8 @@ class CSegmentRing {
   using Maker = std::function<void(std::uint64_t k, char* slot, bool helper)>;
 
   // `help`: start the helper at all. Worth it where making a segment takes much longer
-  // than moving it from one processor's cache to another's, as on the narrow vector paths;
-  // on the wide ones that move was measured to cost more than the helper saves.
+  // than moving it from one processor's cache to another's; where it does not, the move
+  // costs more than the helper saves.
   CSegmentRing(std::size_t slotBytes, Maker make, bool help);
   ~CSegmentRing();  // stops and joins the helper; the buffers are wiped
   CSegmentRing(const CSegmentRing&) = delete;
