@@ -156,16 +156,18 @@ KM_SSE41 inline __m128i Sse41Chars(const CFillTable& t, const __m128 bits[4]) {
   return Sse41Lookup(t.chunks, kChunks > 0 ? kChunks : t.chunkCount, bytes);
 }
 
-template <int kChunks, bool kTwo>
+// kSecond: -1 for no second table; else its chunk count when fixed (1), or 0 for any.
+template <int kChunks, int kSecond>
 KM_SSE41 inline void Sse41Step(const CFillTable& t, const CFillTable* second, const __m128i s[4], char* out,
                                char* out2) {
   __m128 bits[4];
   Sse2Draws(s, bits);
   _mm_storeu_si128(reinterpret_cast<__m128i*>(out), Sse41Chars<kChunks>(t, bits));
-  if constexpr (kTwo) _mm_storeu_si128(reinterpret_cast<__m128i*>(out2), Sse41Chars<0>(*second, bits));
+  if constexpr (kSecond >= 0)
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out2), Sse41Chars < kSecond < 0 ? 0 : kSecond > (*second, bits));
 }
 
-template <int kChunks, bool kTwo>
+template <int kChunks, int kSecond>
 KM_SSE41 void Sse41Fill(const CFillTable& t, const CFillTable* second, std::uint32_t state, char* out, char* out2,
                         std::size_t n) {
   const auto first = FirstStates<4>(state);
@@ -176,14 +178,14 @@ KM_SSE41 void Sse41Fill(const CFillTable& t, const CFillTable* second, std::uint
   const __m128i add = _mm_set1_epi32(static_cast<int>(step.add));
   std::size_t done = 0;
   for (; done + 16 <= n; done += 16) {
-    Sse41Step<kChunks, kTwo>(t, second, s, out + done, kTwo ? out2 + done : nullptr);
+    Sse41Step<kChunks, kSecond>(t, second, s, out + done, kSecond >= 0 ? out2 + done : nullptr);
     for (auto& lane : s) lane = _mm_add_epi32(_mm_mullo_epi32(lane, mul), add);
   }
   if (done < n) {
     char tail[16], tail2[16];
-    Sse41Step<kChunks, kTwo>(t, second, s, tail, tail2);
+    Sse41Step<kChunks, kSecond>(t, second, s, tail, tail2);
     std::memcpy(out + done, tail, n - done);
-    if constexpr (kTwo) std::memcpy(out2 + done, tail2, n - done);
+    if constexpr (kSecond >= 0) std::memcpy(out2 + done, tail2, n - done);
     SecureWipe(tail, sizeof tail);
     SecureWipe(tail2, sizeof tail2);
   }
@@ -195,7 +197,7 @@ KM_SSE41 void Sse41ForStates(const CFillTable& t, const std::uint32_t* states, s
   __m128i s[4];
   for (int i = 0; i < 4; ++i) s[i] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(&lanes[4 * i]));
   char chars[16];
-  Sse41Step<kChunks, false>(t, nullptr, s, chars, nullptr);
+  Sse41Step<kChunks, -1>(t, nullptr, s, chars, nullptr);
   std::memcpy(out, chars, n);
   SecureWipe(chars, sizeof chars);
 }
@@ -218,15 +220,17 @@ KM_AVX2 inline __m256i Avx2Chars(const CFillTable& t, const __m256 bits[4]) {
   return Avx2Lookup(t.chunks, kChunks > 0 ? kChunks : t.chunkCount, bytes);
 }
 
-template <int kChunks, bool kTwo>
+// kSecond: -1 for no second table; else its chunk count when fixed (1), or 0 for any.
+template <int kChunks, int kSecond>
 KM_AVX2 inline void Avx2Step(const CFillTable& t, const CFillTable* second, const __m256i s[4], char* out, char* out2) {
   __m256 bits[4];
   Avx2Draws(s, bits);
   _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), Avx2Chars<kChunks>(t, bits));
-  if constexpr (kTwo) _mm256_storeu_si256(reinterpret_cast<__m256i*>(out2), Avx2Chars<0>(*second, bits));
+  if constexpr (kSecond >= 0)
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out2), Avx2Chars < kSecond < 0 ? 0 : kSecond > (*second, bits));
 }
 
-template <int kChunks, bool kTwo>
+template <int kChunks, int kSecond>
 KM_AVX2 void Avx2Fill(const CFillTable& t, const CFillTable* second, std::uint32_t state, char* out, char* out2,
                       std::size_t n) {
   const auto first = FirstStates<8>(state);
@@ -237,14 +241,14 @@ KM_AVX2 void Avx2Fill(const CFillTable& t, const CFillTable* second, std::uint32
   const __m256i add = _mm256_set1_epi32(static_cast<int>(step.add));
   std::size_t done = 0;
   for (; done + 32 <= n; done += 32) {
-    Avx2Step<kChunks, kTwo>(t, second, s, out + done, kTwo ? out2 + done : nullptr);
+    Avx2Step<kChunks, kSecond>(t, second, s, out + done, kSecond >= 0 ? out2 + done : nullptr);
     for (auto& lane : s) lane = _mm256_add_epi32(_mm256_mullo_epi32(lane, mul), add);
   }
   if (done < n) {
     char tail[32], tail2[32];
-    Avx2Step<kChunks, kTwo>(t, second, s, tail, tail2);
+    Avx2Step<kChunks, kSecond>(t, second, s, tail, tail2);
     std::memcpy(out + done, tail, n - done);
-    if constexpr (kTwo) std::memcpy(out2 + done, tail2, n - done);
+    if constexpr (kSecond >= 0) std::memcpy(out2 + done, tail2, n - done);
     SecureWipe(tail, sizeof tail);
     SecureWipe(tail2, sizeof tail2);
   }
@@ -256,7 +260,7 @@ KM_AVX2 void Avx2ForStates(const CFillTable& t, const std::uint32_t* states, std
   __m256i s[4];
   for (int i = 0; i < 4; ++i) s[i] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(&lanes[8 * i]));
   char chars[32];
-  Avx2Step<kChunks, false>(t, nullptr, s, chars, nullptr);
+  Avx2Step<kChunks, -1>(t, nullptr, s, chars, nullptr);
   std::memcpy(out, chars, n);
   SecureWipe(chars, sizeof chars);
 }
@@ -264,27 +268,30 @@ KM_AVX2 void Avx2ForStates(const CFillTable& t, const std::uint32_t* states, std
 // The fills and the test kernels of both pshufb paths for every chunk count, 1 to 16.
 using FillKernel = void (*)(const CFillTable&, const CFillTable*, std::uint32_t, char*, char*, std::size_t);
 using StatesKernel = void (*)(const CFillTable&, const std::uint32_t*, std::size_t, char*);
-template <bool kTwo, std::size_t... k>
+template <int kSecond, std::size_t... k>
 constexpr std::array<FillKernel, sizeof...(k)> Avx2Fills(std::index_sequence<k...>) {
-  return {&Avx2Fill<k + 1, kTwo>...};
+  return {&Avx2Fill<k + 1, kSecond>...};
 }
 template <std::size_t... k>
 constexpr std::array<StatesKernel, sizeof...(k)> Avx2StatesKernels(std::index_sequence<k...>) {
   return {&Avx2ForStates<k + 1>...};
 }
-template <bool kTwo, std::size_t... k>
+template <int kSecond, std::size_t... k>
 constexpr std::array<FillKernel, sizeof...(k)> Sse41Fills(std::index_sequence<k...>) {
-  return {&Sse41Fill<k + 1, kTwo>...};
+  return {&Sse41Fill<k + 1, kSecond>...};
 }
 template <std::size_t... k>
 constexpr std::array<StatesKernel, sizeof...(k)> Sse41StatesKernels(std::index_sequence<k...>) {
   return {&Sse41ForStates<k + 1>...};
 }
-constexpr auto kAvx2Fills = Avx2Fills<false>(std::make_index_sequence<16>());
-constexpr auto kAvx2Fills2 = Avx2Fills<true>(std::make_index_sequence<16>());
+// One table; two; two of which the second fits one chunk (the steps between variable lengths).
+constexpr auto kAvx2Fills = Avx2Fills<-1>(std::make_index_sequence<16>());
+constexpr auto kAvx2Fills2 = Avx2Fills<0>(std::make_index_sequence<16>());
+constexpr auto kAvx2Fills2One = Avx2Fills<1>(std::make_index_sequence<16>());
 constexpr auto kAvx2ForStates = Avx2StatesKernels(std::make_index_sequence<16>());
-constexpr auto kSse41Fills = Sse41Fills<false>(std::make_index_sequence<16>());
-constexpr auto kSse41Fills2 = Sse41Fills<true>(std::make_index_sequence<16>());
+constexpr auto kSse41Fills = Sse41Fills<-1>(std::make_index_sequence<16>());
+constexpr auto kSse41Fills2 = Sse41Fills<0>(std::make_index_sequence<16>());
+constexpr auto kSse41Fills2One = Sse41Fills<1>(std::make_index_sequence<16>());
 constexpr auto kSse41ForStates = Sse41StatesKernels(std::make_index_sequence<16>());
 
 // --- AVX-512 with byte permutes: 64 draws a step; a lookup of 64 or 128 entries is one
@@ -373,10 +380,14 @@ void Fill(const CFillTable& table, const CFillTable* second, std::uint32_t& stat
       Avx512Fill<kTwo>(table, second, state, out, out2, n);
       break;
     case FillPath::Avx2:
-      (kTwo ? kAvx2Fills2 : kAvx2Fills)[table.chunkCount - 1](table, second, state, out, out2, n);
+      (!kTwo                     ? kAvx2Fills
+       : second->chunkCount == 1 ? kAvx2Fills2One
+                                 : kAvx2Fills2)[table.chunkCount - 1](table, second, state, out, out2, n);
       break;
     case FillPath::Sse41:
-      (kTwo ? kSse41Fills2 : kSse41Fills)[table.chunkCount - 1](table, second, state, out, out2, n);
+      (!kTwo                     ? kSse41Fills
+       : second->chunkCount == 1 ? kSse41Fills2One
+                                 : kSse41Fills2)[table.chunkCount - 1](table, second, state, out, out2, n);
       break;
     case FillPath::Sse2:
       Sse2Fill<kTwo>(table, second, state, out, out2, n);
