@@ -116,6 +116,7 @@ TEST(CliRun, ExitStatuses) {
   };
   const Case cases[] = {
       {"-n 2", 0, ""},
+      {"-n 2 --entropy --quiet", 0, ""},
       {"--length 0", 2, "keymoor-cli: --length needs a whole number from 1 to 1000000, not \"0\"\n"},
       {"-o " + dir.File("missing/x.txt"), 1,
        "keymoor-cli: The file \"" + dir.File("missing/x.txt") + "\" could not be created.\n"},
@@ -135,6 +136,13 @@ TEST(CliRun, ExitStatuses) {
       EXPECT_EQ(o.out, "") << c.args;
     }
   }
+  // Standard output is no file the user named: its own message.
+  const std::string err = dir.File("full-err");
+  const int raw = std::system((std::string(KEYMOOR_CLI) + " -n 100000 >/dev/full 2>" + err).c_str());
+  EXPECT_EQ(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, 1);
+  EXPECT_EQ(TempDir::Read(err),
+            "keymoor-cli: Standard output could not be written completely; it ends after the passwords written before "
+            "the failure.\n");
 }
 
 TEST(CliRun, AClosedPipeEndsTheRunQuietly) {
