@@ -143,6 +143,28 @@ Child RunExe(const std::wstring& args, std::size_t most = std::string::npos) {
   return child;
 }
 
+// A console shows a message whole whatever its code page, a file name outside it too.
+TEST(CliOnWindows, MessagesReachAConsoleInUtf16) {
+  FreeConsole();
+  ASSERT_TRUE(AllocConsole());
+  HANDLE screen = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(screen, INVALID_HANDLE_VALUE);
+  CHandle owned(screen);
+  const HANDLE before = GetStdHandle(STD_ERROR_HANDLE);
+  SetStdHandle(STD_ERROR_HANDLE, screen);
+  PrintError("keymoor-cli: \xce\xba\xce\xbb\xce\xb5\xce\xb9\xce\xb4\xce\xaf \xe2\x82\xac");
+  SetStdHandle(STD_ERROR_HANDLE, before);
+  CONSOLE_SCREEN_BUFFER_INFO info{};
+  ASSERT_TRUE(GetConsoleScreenBufferInfo(screen, &info));
+  wchar_t shown[64] = {};
+  DWORD read = 0;
+  ASSERT_TRUE(
+      ReadConsoleOutputCharacterW(screen, shown, 21, COORD{0, static_cast<SHORT>(info.dwCursorPosition.Y - 1)}, &read));
+  EXPECT_EQ(std::wstring(shown, read), L"keymoor-cli: \x03ba\x03bb\x03b5\x03b9\x03b4\x03af \x20ac");
+  FreeConsole();
+}
+
 TEST(CliOnWindows, ProgramOutputStatusesAndAClosedPipe) {
   TempDir dir;
   CGenerationSettings s;
