@@ -1,11 +1,12 @@
 // Lines that end in LF alone: the same passwords as the CR LF run of the same seed, for each
 // way the engine makes lines (layouts, long lines filled in place, variable lengths, the
-// every-set rule, a pool that holds CR), across blocks.
+// every-set rule, a pool that holds CR), across blocks, on every vector path.
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "engine/PasswordGenerator.h"
+#include "tests/engine/RunHelpers.h"
 #include "tests/engine/TempDir.h"
 
 namespace {
@@ -45,31 +46,34 @@ TEST(LineEnds, LfLinesAreTheCrLfRunsLinesWithTheirCrDropped) {
       {"masked", 0, false, false, "", "id-????-????", 200000},
   };
   TempDir dir;
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    CGenerationSettings s;
-    s.length = c.length;
-    s.variableLength = c.variable;
-    s.useCapitals = s.useSmall = s.useDigits = 1;
-    s.useInclude = *c.include != '\0';
-    s.includeText = c.include;
-    s.symbolMask = "?";
-    if (c.mask) {
-      s.mode = GenerationMode::Masked;
-      s.mask = c.mask;
+  for (const FillPath path : Paths()) {
+    PathLimit limit(path);
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(c.name) + ", path " + std::to_string(static_cast<int>(path)));
+      CGenerationSettings s;
+      s.length = c.length;
+      s.variableLength = c.variable;
+      s.useCapitals = s.useSmall = s.useDigits = 1;
+      s.useInclude = *c.include != '\0';
+      s.includeText = c.include;
+      s.symbolMask = "?";
+      if (c.mask) {
+        s.mode = GenerationMode::Masked;
+        s.mask = c.mask;
+      }
+      std::string files[2];
+      for (const bool lf : {false, true}) {
+        CRandomSource random;
+        random.Seed(20261209);
+        const std::string path = dir.File(lf ? "lf.txt" : "crlf.txt");
+        ASSERT_EQ(
+            CPasswordGenerator::Run(s, PasswordSink::File(path, lf), {false, &random, c.count, nullptr, c.everySet}),
+            GenerateResult::Completed);
+        files[lf] = TempDir::Read(path);
+      }
+      ASSERT_FALSE(files[0].empty());
+      EXPECT_TRUE(files[1] == DropCrs(files[0])) << "the LF file differs (" << files[1].size() << " bytes)";
     }
-    std::string files[2];
-    for (const bool lf : {false, true}) {
-      CRandomSource random;
-      random.Seed(20261209);
-      const std::string path = dir.File(lf ? "lf.txt" : "crlf.txt");
-      ASSERT_EQ(
-          CPasswordGenerator::Run(s, PasswordSink::File(path, lf), {false, &random, c.count, nullptr, c.everySet}),
-          GenerateResult::Completed);
-      files[lf] = TempDir::Read(path);
-    }
-    ASSERT_FALSE(files[0].empty());
-    EXPECT_TRUE(files[1] == DropCrs(files[0])) << "the LF file differs (" << files[1].size() << " bytes)";
   }
 }
 
