@@ -2,6 +2,7 @@
 // what the outcome means for the exit status.
 #include "cli/CommandLine.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -15,6 +16,7 @@
 
 #include "cli/Entropy.h"
 
+#include "engine/OsFile.h"
 #include "engine/PasswordFiles.h"
 #include "engine/PasswordGenerator.h"
 #include "engine/RandomSource.h"
@@ -24,7 +26,6 @@
 #include <io.h>
 #include <windows.h>
 #else
-#include <poll.h>
 #include <signal.h>
 #include <unistd.h>
 #endif
@@ -66,18 +67,6 @@ void CatchSignals() {
 #endif
 }
 
-// True when standard output is a pipe whose reader has gone (`| head -1`).
-bool ReaderIsGone() {
-#ifdef _WIN32
-  // Not told apart yet: under Wine an empty WriteFile to such a pipe was seen to succeed
-  // (FILE_TYPE_PIPE, no error), so it cannot serve as the test.
-  return false;
-#else
-  pollfd out{STDOUT_FILENO, POLLOUT, 0};
-  return ::poll(&out, 1, 0) == 1 && (out.revents & POLLERR) != 0;
-#endif
-}
-
 // A file name of the options as the file layer takes it: UTF-8 on Windows (see Main.cpp),
 // the bytes as given elsewhere.
 std::filesystem::path FilePath(const std::string& name) {
@@ -93,10 +82,15 @@ bool Exists(const std::string& path) {
   return std::filesystem::exists(FilePath(path), error);
 }
 
-void PrintMessage(const RunMessage& message, const std::string& path) {
+// The message of a failed run: the window's own text for a file; standard output is no
+// file the user named, and what was written to it stays there.
+std::string FailureText(GenerateResult result, const RunMessage& message, const std::string& output) {
+  if (output.empty() && result == GenerateResult::CannotCreate) return "Standard output could not be opened.";
+  if (output.empty() && result == GenerateResult::WriteFailed)
+    return "Standard output could not be written completely; it ends after the passwords written before the failure.";
   std::string text = message.before;
-  if (message.namesFile) text += "\"" + path + "\"" + message.after;
-  std::fprintf(stderr, "keymoor-cli: %s\n", text.c_str());
+  if (message.namesFile) text += "\"" + output + "\"" + message.after;
+  return text;
 }
 
 bool ErrorIsTerminal() {
@@ -153,6 +147,25 @@ GenerateResult RunWithProgress(const CGenerationSettings& settings, const Passwo
 
 }  // namespace
 
+void PrintError(const std::string& text) {
+#ifdef _WIN32
+  // A console shows UTF-16 whatever its code page; bytes written to it would be read in
+  // the console's code page, and a file name outside it would come out garbled.
+  HANDLE error = GetStdHandle(STD_ERROR_HANDLE);
+  DWORD mode = 0;
+  if (error != nullptr && error != INVALID_HANDLE_VALUE && GetConsoleMode(error, &mode)) {
+    const std::string line = text + "\r\n";
+    const int n = MultiByteToWideChar(CP_UTF8, 0, line.data(), static_cast<int>(line.size()), nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(std::max(n, 0)), L'\0');
+    if (n > 0) MultiByteToWideChar(CP_UTF8, 0, line.data(), static_cast<int>(line.size()), wide.data(), n);
+    DWORD written = 0;
+    if (n > 0 && WriteConsoleW(error, wide.data(), static_cast<DWORD>(n), &written, nullptr)) return;
+  }
+#endif
+  std::fprintf(stderr, "%s\n", text.c_str());
+  std::fflush(stderr);
+}
+
 std::string CannotOpenMessage(const std::string& path) { return "The file \"" + path + "\" could not be opened."; }
 
 int RunCommandLine(const CliOptions& options) {
@@ -170,7 +183,7 @@ int RunCommandLine(const CliOptions& options) {
     if (path.empty()) continue;
     const std::optional<std::string> symbols = ReadCharsetFile(FilePath(path));
     if (!symbols) {
-      std::fprintf(stderr, "keymoor-cli: %s\n", CannotOpenMessage(path).c_str());
+      PrintError("keymoor-cli: " + CannotOpenMessage(path));
       return kExitFailed;
     }
     use = 1;
@@ -198,7 +211,7 @@ int RunCommandLine(const CliOptions& options) {
   run.control = &control;
   run.everySet = options.everySet;
 
-  if (options.entropy) {
+  if (options.entropy && !options.quiet) {
     std::fprintf(stderr, "%.2f bits of entropy per password (%s); %lld passwords, %.0f bytes\n",
                  PasswordEntropyBits(settings, options.everySet),
                  options.seed ? "but a seeded run follows from one of 2^32 seeds" : "secure source",
@@ -213,9 +226,10 @@ int RunCommandLine(const CliOptions& options) {
 
   if (result == GenerateResult::Completed) return kExitDone;
   if (result == GenerateResult::Cancelled || interrupted.load()) return kExitInterrupted;
-  if (result == GenerateResult::WriteFailed && !toFile && ReaderIsGone()) return kExitDone;
+  // A reader that has gone (`| head -1`) wants no more: that is no failure.
+  if (result == GenerateResult::WriteFailed && !toFile && StandardOutputReaderGone()) return kExitDone;
   const SetsAndPlaces needs =
       result == GenerateResult::SetsDoNotFit ? CPasswordGenerator::EverySetNeeds(settings) : SetsAndPlaces{};
-  PrintMessage(RunFailureMessage(result, kept, needs), toFile ? options.output : "standard output");
+  PrintError("keymoor-cli: " + FailureText(result, RunFailureMessage(result, kept, needs), options.output));
   return kExitFailed;
 }

@@ -17,5 +17,10 @@ constexpr int kExitInterrupted = 130;
 // exit status.
 int RunCommandLine(const CliOptions& options);
 
+// Writes `text` and a line end to standard error. On Windows `text` is UTF-8 and a console
+// is given it in UTF-16 (WriteConsoleW), so that any file name in it shows as it is; other
+// targets get the bytes.
+void PrintError(const std::string& text);
+
 // The message for a file that cannot be read as a charset file.
 std::string CannotOpenMessage(const std::string& path);

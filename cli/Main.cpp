@@ -37,6 +37,15 @@ std::string Narrow(const wchar_t* text, UINT codePage) {
   return bytes;
 }
 
+// `text` in the code page, in UTF-8.
+std::string Utf8(const std::string& text, UINT codePage) {
+  const int n = MultiByteToWideChar(codePage, 0, text.c_str(), -1, nullptr, 0);
+  if (n <= 1) return {};
+  std::wstring wide(static_cast<std::size_t>(n), L'\0');
+  MultiByteToWideChar(codePage, 0, text.c_str(), -1, wide.data(), n);
+  return Narrow(wide.c_str(), CP_UTF8);
+}
+
 }  // namespace
 #endif
 
@@ -60,12 +69,15 @@ int main(int argc, char** argv) {
     parsed.options->includeFile = names.options->includeFile;
     parsed.options->excludeFile = names.options->excludeFile;
   }
+  // Messages are printed as UTF-8: the UTF-8 reading's own when it fails alike, else the
+  // ANSI reading's, brought to UTF-8.
+  if (!parsed.options) parsed.error = names.options ? Utf8(parsed.error, CP_ACP) : names.error;
 #else
   const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
   const ParsedCommandLine parsed = ParseCommandLine(args);
 #endif
   if (!parsed.options) {
-    std::fprintf(stderr, "%s\n", parsed.error.c_str());
+    PrintError(parsed.error);
     return parsed.status;
   }
   return RunCommandLine(*parsed.options);

@@ -318,7 +318,7 @@ std::string HelpText() {
          "      --seed N          the 15-bit generator from state N, 0 to 4294967295\n"
          "      --lf, --crlf      line ends (default: CR LF for -o, the platform's own on standard output)\n"
          "      --entropy         print the bits of entropy of one password and the run's size\n"
-         "  -q, --quiet           print nothing but errors\n"
+         "  -q, --quiet           print nothing but errors (no --entropy, no progress)\n"
          "  -h, --help            print this help and exit\n"
          "      --version         print the version and exit\n"
          "\n"

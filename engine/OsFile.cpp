@@ -20,6 +20,16 @@ std::filesystem::path CAtomicFile::TemporaryName(const std::filesystem::path& fo
   return folder / name;
 }
 
+namespace {
+std::atomic<bool> readerGone{false};
+}  // namespace
+
+bool StandardOutputReaderGone() { return readerGone.load(); }
+
+void NoteStandardOutputFailure(unsigned long error) {
+  if (IsReaderGoneError(error)) readerGone.store(true);
+}
+
 bool CAtomicFile::CreateForStandardOutput() {
   Abandon();
   target_.clear();

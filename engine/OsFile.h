@@ -33,7 +33,8 @@ class COsFile {
   bool OpenForRead(const std::filesystem::path& path);
   // Holds a duplicate of the process's standard output (whatever it is: terminal, pipe,
   // file), so that closing this leaves the process's own standard output open. False when
-  // there is none.
+  // there is none. A write through it that fails because the reader has gone is recorded
+  // for StandardOutputReaderGone.
   bool OpenStandardOutput();
 
   bool IsOpen() const;
@@ -55,7 +56,19 @@ class COsFile {
 #else
   int fd_ = -1;
 #endif
+  bool standardOutput_ = false;  // opened by OpenStandardOutput
 };
+
+// True when `error` (GetLastError() on Windows, errno elsewhere) of a failed write says
+// that the write went to a pipe whose reader has gone: ERROR_NO_DATA, ERROR_BROKEN_PIPE or
+// ERROR_PIPE_NOT_CONNECTED on Windows, EPIPE elsewhere.
+bool IsReaderGoneError(unsigned long error);
+// True once a write to the process's standard output (COsFile::OpenStandardOutput) has
+// failed because its reader has gone (`| head -1`): the output is no longer wanted, which
+// is no failure of the run. Any thread.
+bool StandardOutputReaderGone();
+// For the file layers only: records a failed write to standard output with its error.
+void NoteStandardOutputFailure(unsigned long error);
 
 // A file written whole before it takes its target's place, so that the target holds
 // either its old bytes or all of the new ones, never a part: the bytes go to a new file

@@ -12,12 +12,14 @@
 
 COsFile::~COsFile() { Close(); }
 
-COsFile::COsFile(COsFile&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+COsFile::COsFile(COsFile&& other) noexcept
+    : fd_(std::exchange(other.fd_, -1)), standardOutput_(std::exchange(other.standardOutput_, false)) {}
 
 COsFile& COsFile::operator=(COsFile&& other) noexcept {
   if (this != &other) {
     Close();
     fd_ = std::exchange(other.fd_, -1);
+    standardOutput_ = std::exchange(other.standardOutput_, false);
   }
   return *this;
 }
@@ -43,8 +45,11 @@ bool COsFile::OpenForRead(const std::filesystem::path& path) {
 bool COsFile::OpenStandardOutput() {
   Close();
   fd_ = ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 0);
+  standardOutput_ = IsOpen();
   return IsOpen();
 }
+
+bool IsReaderGoneError(unsigned long error) { return error == EPIPE; }
 
 bool COsFile::IsOpen() const { return fd_ >= 0; }
 
@@ -53,7 +58,10 @@ bool COsFile::Write(const void* data, std::size_t n) {
   while (n > 0) {
     const ssize_t written = ::write(fd_, p, n);
     if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) return false;
+    if (written <= 0) {
+      if (written < 0 && standardOutput_) NoteStandardOutputFailure(static_cast<unsigned long>(errno));
+      return false;
+    }
     p += written;
     n -= static_cast<std::size_t>(written);
   }
@@ -79,6 +87,7 @@ bool COsFile::Close() {
   if (!IsOpen()) return true;
   const bool ok = ::close(fd_) == 0;
   fd_ = -1;
+  standardOutput_ = false;
   return ok;
 }
 

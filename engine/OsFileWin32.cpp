@@ -9,12 +9,15 @@
 
 COsFile::~COsFile() { Close(); }
 
-COsFile::COsFile(COsFile&& other) noexcept : handle_(std::exchange(other.handle_, INVALID_HANDLE_VALUE)) {}
+COsFile::COsFile(COsFile&& other) noexcept
+    : handle_(std::exchange(other.handle_, INVALID_HANDLE_VALUE)),
+      standardOutput_(std::exchange(other.standardOutput_, false)) {}
 
 COsFile& COsFile::operator=(COsFile&& other) noexcept {
   if (this != &other) {
     Close();
     handle_ = std::exchange(other.handle_, INVALID_HANDLE_VALUE);
+    standardOutput_ = std::exchange(other.standardOutput_, false);
   }
   return *this;
 }
@@ -53,7 +56,15 @@ bool COsFile::OpenStandardOutput() {
   HANDLE copy = INVALID_HANDLE_VALUE;
   if (!DuplicateHandle(self, output, self, &copy, 0, FALSE, DUPLICATE_SAME_ACCESS)) return false;
   handle_ = copy;
+  standardOutput_ = true;
   return true;
+}
+
+// Windows says ERROR_NO_DATA (the pipe is being closed) or ERROR_BROKEN_PIPE. Observed under
+// Wine, whose standard output is a Linux pipe when started from a shell: the write fails
+// with ERROR_PIPE_NOT_CONNECTED once the reader has gone.
+bool IsReaderGoneError(unsigned long error) {
+  return error == ERROR_NO_DATA || error == ERROR_BROKEN_PIPE || error == ERROR_PIPE_NOT_CONNECTED;
 }
 
 bool COsFile::IsOpen() const { return handle_ != INVALID_HANDLE_VALUE; }
@@ -64,7 +75,11 @@ bool COsFile::Write(const void* data, std::size_t n) {
     // WriteFile takes a 32-bit count; larger writes go in pieces.
     const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(n, 1u << 30));
     DWORD written = 0;
-    if (!WriteFile(handle_, p, chunk, &written, nullptr) || written == 0) return false;
+    if (!WriteFile(handle_, p, chunk, &written, nullptr)) {
+      if (standardOutput_) NoteStandardOutputFailure(GetLastError());
+      return false;
+    }
+    if (written == 0) return false;
     p += written;
     n -= written;
   }
@@ -90,6 +105,7 @@ bool COsFile::Close() {
   if (!IsOpen()) return true;
   const bool ok = CloseHandle(handle_) != 0;
   handle_ = INVALID_HANDLE_VALUE;
+  standardOutput_ = false;
   return ok;
 }
 

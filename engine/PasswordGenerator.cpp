@@ -6,6 +6,8 @@
 // inside the source classes below.
 #include "engine/PasswordGenerator.h"
 
+#include <immintrin.h>
+
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -305,12 +307,15 @@ class CLines {
   // `pool` may be empty only when no line draws (NeedsDraws). With a `rule`, every line
   // passes it, and the draws of one that does not are drawn again; a `control` is then
   // told of the lines made while a block is made, and a cancel ends it there
-  // (RunCancelled). Everything a run needs is allocated here.
+  // (RunCancelled). With `lf`, lines of a fixed width end in LF alone (see EndsInLf).
+  // Everything a run needs is allocated here.
   CLines(const CGenerationSettings& s, const CCharacterPool& pool, Source& source, const CSetRule* rule,
-         CRunControl* control)
+         CRunControl* control, bool lf)
       : source_(source), nominal_(NominalLength(s)), rule_(rule), control_(control) {
     const bool masked = s.mode == GenerationMode::Masked;
     variable_ = !masked && s.variableLength && nominal_ >= 6;
+    lf_ = lf && !variable_;
+    crInPool_ = pool.View().find('\r') != std::string_view::npos;
     if (pool.Length() > 0) table_.emplace(pool.View());
     const std::size_t capacity = std::max(kStaged, 2 * MaxLine());
     if (variable_) {
@@ -330,7 +335,7 @@ class CLines {
         chars_.emplace(source_, *table_, capacity);
       }
     } else if (masked || nominal_ <= kLongLine) {
-      const std::string line = (masked ? s.mask : std::string(nominal_, ' ')) + "\r\n";
+      const std::string line = (masked ? s.mask : std::string(nominal_, ' ')) + (lf_ ? "\n" : "\r\n");
       std::vector<bool> isDraw(line.size(), false);
       for (std::size_t p = 0; p < nominal_; ++p)
         isDraw[p] = !masked || (!s.symbolMask.empty() && line[p] == s.symbolMask[0]);
@@ -342,8 +347,13 @@ class CLines {
 
   // The longest line, CR LF included.
   std::size_t MaxLine() const { return nominal_ + 2; }
-  // The width of every line, CR LF included, when all are alike; 0 for variable lengths.
-  std::size_t FixedWidth() const { return variable_ ? 0 : MaxLine(); }
+  // True when Make ends each line in LF alone: asked for, and the lines are of a fixed
+  // width. Variable lengths always end in CR LF.
+  bool EndsInLf() const { return lf_; }
+  // The bytes that end each line: LF alone, or CR LF.
+  std::size_t EndWidth() const { return lf_ ? 1 : 2; }
+  // True when a password may hold a CR: then a CR made is not always a line's end.
+  bool CrInPool() const { return crInPool_; }
 
   // Makes whole lines (password and CR LF) into out while `left` lasts and the next line
   // surely fits in `size` bytes, counting `left` down; returns the bytes made. May write
@@ -355,9 +365,12 @@ class CLines {
       return AssembleLines(*layout_, chars_ ? &*chars_ : nullptr, out, size, left);
     }
     std::size_t used = 0;  // long Random lines, filled in place
-    for (const std::size_t width = MaxLine(); left > 0 && size - used >= width; --left, used += width) {
+    for (const std::size_t width = nominal_ + EndWidth(); left > 0 && size - used >= width; --left, used += width) {
       FillPassing(out + used, nominal_);
-      EndLine(out + used + nominal_);
+      if (lf_)
+        out[used + nominal_] = '\n';
+      else
+        EndLine(out + used + nominal_);
     }
     return used;
   }
@@ -483,6 +496,8 @@ class CLines {
   Source& source_;
   std::size_t nominal_;
   bool variable_ = false;
+  bool lf_ = false;  // fixed-width lines end in LF alone
+  bool crInPool_ = false;
   std::optional<Table> table_;        // the pool, when it has characters
   std::optional<Table> lengthTable_;  // staged variable lengths, or steps from one length draw to the next
   std::optional<CLineLayout> layout_;
@@ -521,7 +536,7 @@ GenerateResult LineByLine(CLines<Source>& lines, Source& source, const PasswordS
     const typename Source::Mark before = lines.Now();
     std::size_t length = 0;
     try {
-      length = lines.Make(line.Data(), width, one) - 2;
+      length = lines.Make(line.Data(), width, one) - lines.EndWidth();
     } catch (const RunCancelled&) {
       source.Settle(before);
       return GenerateResult::Cancelled;  // the file, if any, is abandoned with `file`
@@ -544,37 +559,103 @@ GenerateResult LineByLine(CLines<Source>& lines, Source& source, const PasswordS
 // is settled where it stands after the blocks that count (every block, or up to the one
 // whose write failed, or the last one made before a cancel), just as when each block was
 // made only after the one before had been written.
-// Lines made as CR LF lines, then ended in LF alone: lines of a fixed width are moved up in
-// place; a variable line's end is known only as it is made, so those are made one by one.
-// Takes what lines.Make takes.
+// Bit k tells whether p[k] is a CR, for k in [0, 64).
+std::uint64_t CrBits(const char* p) {
+  const __m128i cr = _mm_set1_epi8('\r');
+  std::uint64_t bits = 0;
+  for (int k = 0; k < 4; ++k) {
+    const __m128i piece = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
+    bits |= static_cast<std::uint64_t>(static_cast<std::uint16_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(piece, cr))))
+            << (16 * k);
+  }
+  return bits;
+}
+
+// Drops the CR of each CR LF line in out[0, bytes) and returns the bytes of the LF lines,
+// moved up in place. REQUIRES: no password holds a CR, and 64 readable bytes follow
+// `bytes`. May write up to 16 bytes past the bytes returned. The CRs are found 64 bytes
+// at a time, so that finding a line's end never waits on the line before.
+std::size_t DropLineCrs(char* out, std::size_t bytes) {
+  std::size_t kept = 0, start = 0, dropped = 0;
+  std::uint64_t next = bytes > 0 ? CrBits(out) : 0;
+  for (std::size_t base = 0; base < bytes; base += 64) {
+    std::uint64_t crs = next;
+    // The next 64 bytes are read before this piece's lines move up: a moved line may reach
+    // the first of them.
+    if (base + 64 < bytes) next = CrBits(out + base + 64);
+    for (; crs != 0; crs &= crs - 1) {
+      const std::size_t at = base + static_cast<std::size_t>(__builtin_ctzll(crs));
+      if (at >= bytes) break;
+      const std::size_t n = at - start;
+      // Once the lines are 16 bytes up from where they were made, a 16-byte copy
+      // overwrites only bytes already read.
+      if (dropped < 16) {
+        std::memmove(out + kept, out + start, n);
+      } else {
+        CopyShort(out + kept, out + start, n);
+      }
+      out[kept + n] = '\n';
+      kept += n + 1;
+      start = at + 2;
+      ++dropped;
+    }
+  }
+  return kept;
+}
+
+// For each 8-bit set of CR flags: the other bytes' places, in order, then 0x80 (a zero).
+struct CKeptBytes {
+  std::uint64_t shuffle[256];
+  CKeptBytes() {
+    for (unsigned crs = 0; crs < 256; ++crs) {
+      std::uint64_t places = ~std::uint64_t{0} & 0x8080808080808080u;
+      for (unsigned k = 0, kept = 0; k < 8; ++k)
+        if ((crs >> k & 1) == 0) {
+          places &= ~(std::uint64_t{0xFF} << (8 * kept));
+          places |= std::uint64_t{k} << (8 * kept++);
+        }
+      shuffle[crs] = places;
+    }
+  }
+};
+
+// DropLineCrs with a byte shuffle: each 16 bytes lose their CRs at a fixed stride, with no
+// work a line. REQUIRES what DropLineCrs does, and `lines` CR LF lines in out[0, bytes).
+// Only 16-byte vectors: the Windows x64 stack keeps those aligned.
+__attribute__((target("avx2"))) std::size_t DropLineCrsShuffled(char* out, std::size_t bytes, std::size_t lines) {
+  static const CKeptBytes kept;
+  const __m128i cr = _mm_set1_epi8('\r');
+  const __m128i high = _mm_set_epi64x(0x0808080808080808, 0);
+  char* at = out;
+  for (std::size_t in = 0; in < bytes; in += 16) {
+    const __m128i piece = _mm_loadu_si128(reinterpret_cast<const __m128i*>(out + in));
+    const auto crs = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(piece, cr)));
+    const __m128i places = _mm_add_epi8(_mm_set_epi64x(static_cast<long long>(kept.shuffle[crs >> 8]),
+                                                       static_cast<long long>(kept.shuffle[crs & 0xFF])),
+                                        high);
+    // A zero place stays 0x80 after adding 8, and pshufb writes it as zero.
+    const __m128i moved = _mm_shuffle_epi8(piece, places);
+    const auto low = static_cast<std::size_t>(8 - __builtin_popcount(crs & 0xFF));
+    // The low half's bytes, then the high half's right after them: each store ends at or
+    // before the next piece, so nothing unread is overwritten.
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(at), moved);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(at + low), _mm_unpackhi_epi64(moved, moved));
+    at += low + 8 - static_cast<std::size_t>(__builtin_popcount(crs >> 8));
+  }
+  return bytes - lines;
+}
+
+// Lines ended in LF alone. Fixed widths are made so (EndsInLf). Variable lengths are made
+// as CR LF lines and each CR is dropped, unless a password may hold one: then they are
+// made one by one, each line's end being known as it is made. Takes what lines.Make takes.
 template <class Source>
 std::size_t MakeLfLines(CLines<Source>& lines, char* out, std::size_t size, std::int64_t& left) {
-  const std::size_t width = lines.FixedWidth();
-  if (width > 0) {
+  if (lines.EndsInLf()) return lines.Make(out, size, left);
+  if (!lines.CrInPool()) {
+    const std::int64_t before = left;
     const std::size_t bytes = lines.Make(out, size, left);
-    const std::size_t chars = width - 2;
-    std::size_t at = 0, kept = 0;
-    if (chars <= 16) {
-      // Line i moves up by i bytes. From line 16 - width on, a 16-byte copy ends at or
-      // before the next line's start, so it overwrites nothing unread; what it writes past
-      // the line the next line overwrites, and at the end the slack takes it.
-      for (; at < bytes && at < 16 * width; at += width, kept += chars + 1) {
-        std::memmove(out + kept, out + at, chars);
-        out[kept + chars] = '\n';
-      }
-      for (; at < bytes; at += width, kept += chars + 1) {
-        char line[16];
-        std::memcpy(line, out + at, 16);
-        std::memcpy(out + kept, line, 16);
-        out[kept + chars] = '\n';
-      }
-      return kept;
-    }
-    for (; at < bytes; at += width, kept += chars + 1) {
-      std::memmove(out + kept, out + at, chars);
-      out[kept + chars] = '\n';
-    }
-    return kept;
+    if (ActiveFillPath() == FillPath::Sse2) return DropLineCrs(out, bytes);
+    return DropLineCrsShuffled(out, bytes, static_cast<std::size_t>(before - left));
   }
   std::size_t used = 0;
   while (left > 0 && size - used >= lines.MaxLine()) {
@@ -631,7 +712,8 @@ GenerateResult RunFrom(Source& source, const CGenerationSettings& settings, cons
     return GenerateResult::SetsDoNotFit;
   // The secure key comes before the file: a failed source leaves any existing file untouched.
   if (!source.Start()) return GenerateResult::RandomFailed;
-  CLines<Source> lines(settings, pool, source, rule ? &*rule : nullptr, control);
+  CLines<Source> lines(settings, pool, source, rule ? &*rule : nullptr, control,
+                       sink.kind == PasswordSink::Kind::File && sink.lf);
   if (sink.kind == PasswordSink::Kind::List || lines.MaxLine() > CPasswordListFile::kBlockSize)
     return LineByLine(lines, source, sink, count, control, created);
   return ThroughPipeline(lines, source, sink, count, control, created);

@@ -1,9 +1,10 @@
 // keymoor-cli run as a process: its files and standard output against the engine's own
-// run, replacing a file, and its exit statuses.
+// run, replacing a file, its exit statuses, and the progress line on a terminal.
 #include <sys/wait.h>
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -116,6 +117,7 @@ TEST(CliRun, ExitStatuses) {
   };
   const Case cases[] = {
       {"-n 2", 0, ""},
+      {"-n 2 --entropy --quiet", 0, ""},
       {"--length 0", 2, "keymoor-cli: --length needs a whole number from 1 to 1000000, not \"0\"\n"},
       {"-o " + dir.File("missing/x.txt"), 1,
        "keymoor-cli: The file \"" + dir.File("missing/x.txt") + "\" could not be created.\n"},
@@ -135,6 +137,13 @@ TEST(CliRun, ExitStatuses) {
       EXPECT_EQ(o.out, "") << c.args;
     }
   }
+  // Standard output is no file the user named: its own message.
+  const std::string err = dir.File("full-err");
+  const int raw = std::system((std::string(KEYMOOR_CLI) + " -n 100000 >/dev/full 2>" + err).c_str());
+  EXPECT_EQ(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, 1);
+  EXPECT_EQ(TempDir::Read(err),
+            "keymoor-cli: Standard output could not be written completely; it ends after the passwords written before "
+            "the failure.\n");
 }
 
 TEST(CliRun, AClosedPipeEndsTheRunQuietly) {
@@ -162,6 +171,39 @@ TEST(CliRun, InterruptStopsTheRunAndLeavesTheFileAsItWas) {
   EXPECT_EQ(TempDir::Read(target), "old bytes\r\n");
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(std::filesystem::path(target).parent_path()), {}), 2)
       << "the list and the status: no temporary file is left";
+}
+
+}  // namespace
+
+namespace {
+
+// Runs `command` in a shell whose standard streams are a terminal (script(1)); returns what
+// the terminal showed.
+std::string OnATerminal(const std::string& command) {
+  const std::string line = "script -qec '" + command + "' /dev/null";
+  std::string shown;
+  FILE* pipe = ::popen(line.c_str(), "r");
+  if (!pipe) return "popen failed";
+  char chunk[4096];
+  for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;) shown.append(chunk, n);
+  ::pclose(pipe);
+  return shown;
+}
+
+TEST(CliRun, ProgressOnlyOnATerminalAndNeverWithQuiet) {
+  TempDir dir;
+  // A run stopped by Ctrl+C after 1.6 s: the progress line comes after about a second.
+  const std::string run =
+      "timeout --preserve-status -s INT 1.6 " + std::string(KEYMOOR_CLI) + " -n 1000000000000 -o /dev/null";
+  const std::string shown = OnATerminal(run + "; echo status=$?");
+  EXPECT_NE(shown.find(" of 1000000000000 passwords, "), std::string::npos) << shown;
+  EXPECT_NE(shown.find(" s left"), std::string::npos) << shown;
+  EXPECT_EQ(shown.substr(shown.size() - 12), "status=130\r\n") << shown;
+
+  EXPECT_EQ(OnATerminal(run + " --quiet; echo status=$?"), "status=130\r\n");
+  const std::string err = dir.File("err");
+  EXPECT_EQ(OnATerminal(run + " 2>" + err + "; echo status=$?"), "status=130\r\n");
+  EXPECT_EQ(TempDir::Read(err), "");
 }
 
 }  // namespace

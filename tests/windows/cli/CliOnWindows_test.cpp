@@ -1,8 +1,13 @@
-// keymoor-cli's run on Windows, in process: its file against the engine's own run through
-// the Win32 file layer, line ends, and a failed run leaving the file as it was.
+// keymoor-cli on Windows: in process, its file against the engine's own run through the
+// Win32 file layer, line ends, and a failed run leaving the file as it was; as a process
+// (keymoor-cli.exe with pipes), its standard output, exit statuses and a closed pipe.
+#include <windows.h>
+
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "cli/CommandLine.h"
@@ -53,6 +58,161 @@ TEST(CliOnWindows, SeededFileIsTheEnginesOwnAndReplacesOnlyWhenComplete) {
   const std::string lf = TempDir::Read(cli);
   ASSERT_EQ(lf.size(), 15u);
   for (std::size_t at = 4; at < lf.size(); at += 5) EXPECT_EQ(lf[at], '\n');
+}
+
+}  // namespace
+
+namespace {
+
+// Owns one handle; closes it on destruction.
+class CHandle {
+ public:
+  CHandle() = default;
+  explicit CHandle(HANDLE handle) : handle_(handle) {}
+  ~CHandle() { Close(); }
+  CHandle(const CHandle&) = delete;
+  CHandle& operator=(const CHandle&) = delete;
+  HANDLE Get() const { return handle_; }
+  HANDLE* Out() { return &handle_; }
+  void Close() {
+    if (handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
+    handle_ = nullptr;
+  }
+
+ private:
+  HANDLE handle_ = nullptr;
+};
+
+// A pipe whose write end a child inherits.
+struct Pipe {
+  Pipe() {
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    EXPECT_TRUE(CreatePipe(read.Out(), write.Out(), &inherit, 0));
+    SetHandleInformation(read.Get(), HANDLE_FLAG_INHERIT, 0);
+  }
+  CHandle read, write;
+};
+
+std::string ReadAll(HANDLE from, std::size_t most = std::string::npos) {
+  std::string bytes;
+  char chunk[65536];
+  DWORD got = 0;
+  while (bytes.size() < most &&
+         ReadFile(from, chunk, static_cast<DWORD>(std::min(sizeof chunk, most - bytes.size())), &got, nullptr) &&
+         got > 0)
+    bytes.append(chunk, got);
+  return bytes;
+}
+
+struct Child {
+  DWORD status = 0;
+  std::string out, err;
+};
+
+// Starts keymoor-cli.exe with the command-line tail `args`, its standard output and error
+// on pipes. Reads at most `most` bytes of its output, then closes the pipe's read end (the
+// reader goes away), and waits for it to end.
+Child RunExe(const std::wstring& args, std::size_t most = std::string::npos) {
+  std::wstring exe = L"Z:";  // the Linux path of the build tree, through Wine's Z: drive
+  for (const char c : std::string(KEYMOOR_CLI)) exe += c == '/' ? L'\\' : static_cast<wchar_t>(c);
+  std::wstring line = L"\"" + exe + L"\" " + args;
+  Pipe out, err;
+  CHandle input(CreateFileW(L"NUL", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+  SetHandleInformation(input.Get(), HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
+  STARTUPINFOW start{};
+  start.cb = sizeof start;
+  start.dwFlags = STARTF_USESTDHANDLES;
+  start.hStdInput = input.Get();
+  start.hStdOutput = out.write.Get();
+  start.hStdError = err.write.Get();
+  PROCESS_INFORMATION info{};
+  Child child;
+  if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &start, &info)) {
+    ADD_FAILURE() << "CreateProcessW failed: " << GetLastError();
+    return child;
+  }
+  CHandle process(info.hProcess), thread(info.hThread);
+  out.write.Close();
+  err.write.Close();
+  std::thread errors([&] { child.err = ReadAll(err.read.Get()); });
+  child.out = ReadAll(out.read.Get(), most);
+  out.read.Close();
+  errors.join();
+  EXPECT_EQ(WaitForSingleObject(process.Get(), 60000), WAIT_OBJECT_0);
+  GetExitCodeProcess(process.Get(), &child.status);
+  return child;
+}
+
+// A console shows a message whole whatever its code page, a file name outside it too.
+TEST(CliOnWindows, MessagesReachAConsoleInUtf16) {
+  FreeConsole();
+  ASSERT_TRUE(AllocConsole());
+  HANDLE screen = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(screen, INVALID_HANDLE_VALUE);
+  CHandle owned(screen);
+  const HANDLE before = GetStdHandle(STD_ERROR_HANDLE);
+  SetStdHandle(STD_ERROR_HANDLE, screen);
+  PrintError("keymoor-cli: \xce\xba\xce\xbb\xce\xb5\xce\xb9\xce\xb4\xce\xaf \xe2\x82\xac");
+  SetStdHandle(STD_ERROR_HANDLE, before);
+  CONSOLE_SCREEN_BUFFER_INFO info{};
+  ASSERT_TRUE(GetConsoleScreenBufferInfo(screen, &info));
+  wchar_t shown[64] = {};
+  DWORD read = 0;
+  ASSERT_TRUE(
+      ReadConsoleOutputCharacterW(screen, shown, 21, COORD{0, static_cast<SHORT>(info.dwCursorPosition.Y - 1)}, &read));
+  EXPECT_EQ(std::wstring(shown, read), L"keymoor-cli: \x03ba\x03bb\x03b5\x03b9\x03b4\x03af \x20ac");
+  FreeConsole();
+}
+
+TEST(CliOnWindows, ProgramOutputStatusesAndAClosedPipe) {
+  TempDir dir;
+  CGenerationSettings s;
+  s.length = 12;
+  s.useCapitals = s.useSmall = s.useDigits = s.useSpecial = 1;
+  s.symbolMask = "?";
+  CRandomSource random;
+  random.Seed(7);
+  const std::string engine = dir.File("engine.txt"), cli = dir.File("cli.txt");
+  ASSERT_EQ(CPasswordGenerator::Run(s, PasswordSink::File(engine), {false, &random, 30000, nullptr}),
+            GenerateResult::Completed);
+  const std::string want = TempDir::Read(engine);
+  const std::wstring settings = L"-l 12 -s CSDP --seed 7 -n 30000";
+
+  // Standard output: CR LF, the platform's own.
+  const Child out = RunExe(settings);
+  EXPECT_EQ(out.status, 0u) << out.err;
+  EXPECT_EQ(out.out, want);
+  EXPECT_EQ(out.err, "");
+
+  TempDir::Write(cli, "old\r\n");
+  const std::wstring target = std::filesystem::path(cli).wstring();
+  const Child file = RunExe(settings + L" -o \"" + target + L"\"");
+  EXPECT_EQ(file.status, 0u) << file.err;
+  EXPECT_EQ(TempDir::Read(cli), want);
+  EXPECT_EQ(file.out, "");
+
+  // A run-time failure leaves the file as it was; its message names a file outside any
+  // ANSI code page, in UTF-8 since standard error is no console here.
+  const Child failed = RunExe(L"-s \"\" -o \"" + target + L"\"");
+  EXPECT_EQ(failed.status, 1u);
+  EXPECT_EQ(failed.err.substr(0, 31), "keymoor-cli: No passwords were ");
+  EXPECT_EQ(TempDir::Read(cli), want);
+  const std::string missing = dir.File("\xce\xba\xce\xbb\xce\xb5\xce\xb9\xce\xb4\xce\xaf\\x.txt");
+  const Child unnamed = RunExe(L"-o \"" + std::filesystem::u8path(missing).wstring() + L"\"");
+  EXPECT_EQ(unnamed.status, 1u);
+  EXPECT_EQ(unnamed.err, "keymoor-cli: The file \"" + missing + "\" could not be created.\r\n");
+
+  const Child bad = RunExe(L"--length 0");
+  EXPECT_EQ(bad.status, 2u);
+  EXPECT_EQ(bad.err, "keymoor-cli: --length needs a whole number from 1 to 1000000, not \"0\"\r\n");
+  EXPECT_EQ(bad.out, "");
+
+  // The reader takes one line and goes: the run ends quietly, done.
+  const Child head = RunExe(L"-n 100000000 -l 8", 10);
+  EXPECT_EQ(head.status, 0u) << head.err;
+  EXPECT_EQ(head.err, "");
+  EXPECT_EQ(head.out.size(), 10u);
 }
 
 }  // namespace
