@@ -119,19 +119,15 @@ class CStage {
       // table's bytes.
       const std::size_t prefix = capacity, segment = std::max(kSegment, capacity);
       const std::size_t half = prefix + segment + 32;
-      ring_.emplace(
-          second ? 2 * half : half,
-          [base = base_, &table, second, half, prefix, segment](std::uint64_t k, char* slot, bool) {
-            std::uint32_t state = Source::After(base, k * segment);
-            if (second) {
-              FillChars(table, *second, state, slot + prefix, slot + half + prefix, segment);
-            } else {
-              FillChars(table, state, slot + prefix, segment);
-            }
-          },
-          // Measured: ahead pays below AVX-512; there the fill is so fast that moving
-          // its segments between processors costs more than it saves.
-          ActiveFillPath() <= FillPath::Avx2);
+      ring_.emplace(second ? 2 * half : half,
+                    [base = base_, &table, second, half, prefix, segment](std::uint64_t k, char* slot, bool) {
+                      std::uint32_t state = Source::After(base, k * segment);
+                      if (second) {
+                        FillChars(table, *second, state, slot + prefix, slot + half + prefix, segment);
+                      } else {
+                        FillChars(table, state, slot + prefix, segment);
+                      }
+                    });
       segment_ = segment;
       secondsAt_ = half;
       buffer_ = CWipedBuffer(2 * capacity);  // the kept draws while the next segment is taken

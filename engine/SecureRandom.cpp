@@ -247,8 +247,7 @@ bool CSecureRandom::Start() {
       cipher.Seek(k * kBlocks);
       cipher.KeystreamGroup(path_, reinterpret_cast<std::uint32_t*>(slot), kBlocks / CChaCha20::Lanes(path_));
     };
-    // Measured: keystream ahead pays without AVX, and no longer with AVX2 or AVX-512.
-    ring_ = std::make_unique<CSegmentRing>(2 * kBufferWords, make, path_ <= FillPath::Sse41);
+    ring_ = std::make_unique<CSegmentRing>(2 * kBufferWords, make);
   }
   SecureWipe(key, sizeof key);
   next_ = kBufferWords;

@@ -8,8 +8,8 @@
 
 #include "engine/ThreadPriority.h"
 
-CSegmentRing::CSegmentRing(std::size_t slotBytes, Maker make, bool help)
-    : make_(std::move(make)), help_(help), buffers_((kSlots + 1) * slotBytes) {
+CSegmentRing::CSegmentRing(std::size_t slotBytes, Maker make)
+    : make_(std::move(make)), buffers_((kSlots + 1) * slotBytes) {
   for (std::size_t i = 0; i < kSlots; ++i) {
     slot_[i] = buffers_.Data() + i * slotBytes;
     holds_[i] = kNone;
@@ -34,7 +34,7 @@ char* CSegmentRing::Next() {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     reading_ = k;  // from here on the helper leaves slot i alone
-    if (help_ && k == kHelpFrom && !helper_.joinable()) {
+    if (k == kHelpFrom && !helper_.joinable()) {
       try {
         helper_ = std::thread([this] { Help(); });
       } catch (const std::system_error&) {

@@ -13,7 +13,7 @@
 #include "engine/Wipe.h"
 
 // The reader takes segments 0, 1, 2, ... in turn. Once it has taken kHelpFrom of them
-// (short runs never get that far), and if asked to, a helper thread, which runs only on a processor the
+// (short runs never get that far), a helper thread, which runs only on a processor the
 // other threads leave idle, makes the following ones ahead into a buffer of its own and
 // swaps each into its place in a ring. The reader never waits for the helper: a segment
 // not made yet when it is wanted the reader makes itself, and the helper's copy of it, if
@@ -24,10 +24,7 @@ class CSegmentRing {
   // (each thread may keep state of its own).
   using Maker = std::function<void(std::uint64_t k, char* slot, bool helper)>;
 
-  // `help`: start the helper at all. Worth it where making a segment takes much longer
-  // than moving it from one processor's cache to another's; where it does not, the move
-  // costs more than the helper saves.
-  CSegmentRing(std::size_t slotBytes, Maker make, bool help);
+  CSegmentRing(std::size_t slotBytes, Maker make);
   ~CSegmentRing();  // stops and joins the helper; the buffers are wiped
   CSegmentRing(const CSegmentRing&) = delete;
   CSegmentRing& operator=(const CSegmentRing&) = delete;
@@ -43,7 +40,6 @@ class CSegmentRing {
   void Help();
 
   Maker make_;
-  bool help_;
   CWipedBuffer buffers_;  // kSlots + 1 of slotBytes: one per slot, one the helper works in
   std::array<char*, kSlots> slot_{};
   std::array<std::uint64_t, kSlots> holds_{};  // the segment slot i holds, or kNone
