@@ -28,6 +28,8 @@ TEST(SegmentRing, EverySegmentComesInOrderWithItsOwnBytes) {
       if (readerPause > 0) std::this_thread::sleep_for(std::chrono::microseconds(readerPause));
     }
     // A slow reader leaves the helper time to make segments: some of them must be its.
-    if (readerPause > 0) EXPECT_GT(byHelper, 0);
+    if (readerPause > 0) {
+      EXPECT_GT(byHelper, 0);
+    }
   }
 }
