@@ -36,7 +36,9 @@ bool CBlockPipeline::CreateForStandardOutput() { return file_.CreateForStandardO
 void CBlockPipeline::WriteBlocks() {
   std::unique_lock<std::mutex> lock(mutex_);
   for (;;) {
-    queuedOne_.wait(lock, [this] { return queued_ >= kBatch || (queued_ > 0 && ending_) || quit_; });
+    const auto ready = [this] { return queued_ >= kBatch || (queued_ > 0 && ending_) || quit_; };
+    if (behind_ && !ready()) behind_->store(true, std::memory_order_relaxed);
+    queuedOne_.wait(lock, ready);
     if (queued_ == 0) return;  // quit, with nothing left
     const std::size_t slot = head_;
     const std::size_t size = sizes_[slot];
@@ -76,7 +78,10 @@ CBlockPipeline::Outcome CBlockPipeline::Run(std::int64_t count, const BlockMaker
       std::size_t slot;
       {
         std::unique_lock<std::mutex> lock(mutex_);
-        if (queued_ == kBlocks) wroteOne_.wait(lock, [this] { return queued_ <= kBlocks - kBatch || failed_; });
+        if (queued_ == kBlocks) {
+          if (behind_) behind_->store(false, std::memory_order_relaxed);
+          wroteOne_.wait(lock, [this] { return queued_ <= kBlocks - kBatch || failed_; });
+        }
         if (failed_) break;
         slot = (head_ + queued_) % kBlocks;
       }

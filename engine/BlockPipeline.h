@@ -3,6 +3,7 @@
 // sum. A small fixed ring of blocks keeps the memory bounded whatever the count.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -55,6 +56,10 @@ class CBlockPipeline {
   // REQUIRES: Create succeeded; one Run per object.
   Outcome Run(std::int64_t count, const BlockMaker& make);
 
+  // Keeps `behind` telling whether making is what the run waits for: true once the writer
+  // waits for a block, false once making waits for a free one. May be null.
+  void ReportMakingBehind(std::atomic<bool>* behind) { behind_ = behind; }
+
  private:
   char* Block(std::size_t slot) const;
   void WriteBlocks();
@@ -68,6 +73,7 @@ class CBlockPipeline {
   std::mutex mutex_;
   std::condition_variable queuedOne_;  // the writer waits here for a block (or the end)
   std::condition_variable wroteOne_;   // the maker waits here for a free block
+  std::atomic<bool>* behind_ = nullptr;
   // Guarded by mutex_: the queued blocks are slots head_, head_ + 1, ... (mod kBlocks).
   std::size_t head_ = 0;
   std::size_t queued_ = 0;

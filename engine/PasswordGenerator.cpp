@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cstring>
 #include <new>
 #include <optional>
@@ -55,6 +56,10 @@ class CExactSource {
 
   explicit CExactSource(CRandomSource& random) : random_(random), state_(random.State()) {}
 
+  // Whether making lines is what the run waits for (the writer says), so that draws are
+  // made ahead on a second thread; until it says, they are.
+  std::atomic<bool>& MakingBehind() { return behind_; }
+
   bool Start() { return true; }
   // The state after every draw made so far, and `draws` draws after `from`.
   Mark Now() const { return state_; }
@@ -76,6 +81,7 @@ class CExactSource {
  private:
   CRandomSource& random_;
   std::uint32_t state_;
+  std::atomic<bool> behind_{true};
 };
 
 // The secure stream: nothing to keep track of, and lengths may come from draws of their
@@ -88,7 +94,11 @@ class CSecureSource {
   static constexpr bool kJumps = false;
 
   // Draws the key. False when the system's source failed.
-  bool Start() { return random_.Start(); }
+  bool Start() {
+    random_.FollowDemand(&behind_);
+    return random_.Start();
+  }
+  std::atomic<bool>& MakingBehind() { return behind_; }
   Mark Now() const { return {}; }
   static Mark After(Mark, std::size_t) { return {}; }
   void Fill(const Table& table, char* out, std::size_t n) { random_.Fill(table, out, n); }
@@ -96,6 +106,7 @@ class CSecureSource {
   void Settle(Mark) {}
 
  private:
+  std::atomic<bool> behind_{true};  // see CExactSource
   CSecureRandom random_;
 };
 
@@ -119,15 +130,17 @@ class CStage {
       // table's bytes.
       const std::size_t prefix = capacity, segment = std::max(kSegment, capacity);
       const std::size_t half = prefix + segment + 32;
-      ring_.emplace(second ? 2 * half : half,
-                    [base = base_, &table, second, half, prefix, segment](std::uint64_t k, char* slot, bool) {
-                      std::uint32_t state = Source::After(base, k * segment);
-                      if (second) {
-                        FillChars(table, *second, state, slot + prefix, slot + half + prefix, segment);
-                      } else {
-                        FillChars(table, state, slot + prefix, segment);
-                      }
-                    });
+      ring_.emplace(
+          second ? 2 * half : half,
+          [base = base_, &table, second, half, prefix, segment](std::uint64_t k, char* slot, bool) {
+            std::uint32_t state = Source::After(base, k * segment);
+            if (second) {
+              FillChars(table, *second, state, slot + prefix, slot + half + prefix, segment);
+            } else {
+              FillChars(table, state, slot + prefix, segment);
+            }
+          },
+          &source.MakingBehind());
       segment_ = segment;
       secondsAt_ = half;
       buffer_ = CWipedBuffer(2 * capacity);  // the kept draws while the next segment is taken
@@ -680,6 +693,7 @@ GenerateResult ThroughPipeline(CLines<Source>& lines, Source& source, const Pass
     return bytes;
   };
   CBlockPipeline pipeline;
+  pipeline.ReportMakingBehind(&source.MakingBehind());
   if (control && control->Cancelled()) return GenerateResult::Cancelled;
   if (!(sink.standardOutput ? pipeline.CreateForStandardOutput() : pipeline.Create(sink.path)))
     return GenerateResult::CannotCreate;

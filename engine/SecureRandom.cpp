@@ -247,7 +247,7 @@ bool CSecureRandom::Start() {
       cipher.Seek(k * kBlocks);
       cipher.KeystreamGroup(path_, reinterpret_cast<std::uint32_t*>(slot), kBlocks / CChaCha20::Lanes(path_));
     };
-    ring_ = std::make_unique<CSegmentRing>(2 * kBufferWords, make);
+    ring_ = std::make_unique<CSegmentRing>(2 * kBufferWords, make, demand_);
   }
   SecureWipe(key, sizeof key);
   next_ = kBufferWords;

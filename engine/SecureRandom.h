@@ -2,6 +2,7 @@
 // keyed by it once per run. Nothing here touches the 15-bit generator.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -62,6 +63,10 @@ class CSecureRandom {
   // other. REQUIRES: Start() succeeded.
   void Fill(const CSecureTable& table, char* out, std::size_t n);
 
+  // Keystream is made ahead on a second thread only while `demand` is true (see
+  // CSegmentRing). REQUIRES: before Start().
+  void FollowDemand(const std::atomic<bool>* demand) { demand_ = demand; }
+
   // Tests: limits the vector instructions used, as LimitFillPath does for the other fills.
   // REQUIRES: before the first draw after Start().
   void UsePath(FillPath path);
@@ -78,6 +83,7 @@ class CSecureRandom {
   std::size_t Chunks(const CSecureTable& table, std::size_t chunks, char* out);
 
   FillPath path_;
+  const std::atomic<bool>* demand_ = nullptr;
   std::unique_ptr<CSegmentRing> ring_;    // the keystream, in segments of kBufferWords
   const std::uint16_t* words_ = nullptr;  // the segment in use
   std::size_t next_ = kBufferWords;       // in 16-bit words; no segment at first

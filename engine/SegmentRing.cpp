@@ -3,13 +3,14 @@
 #include "engine/SegmentRing.h"
 
 #include <algorithm>
+#include <chrono>
 #include <system_error>
 #include <utility>
 
 #include "engine/ThreadPriority.h"
 
-CSegmentRing::CSegmentRing(std::size_t slotBytes, Maker make)
-    : make_(std::move(make)), buffers_((kSlots + 1) * slotBytes) {
+CSegmentRing::CSegmentRing(std::size_t slotBytes, Maker make, const std::atomic<bool>* demand)
+    : make_(std::move(make)), demand_(demand), buffers_((kSlots + 1) * slotBytes) {
   for (std::size_t i = 0; i < kSlots; ++i) {
     slot_[i] = buffers_.Data() + i * slotBytes;
     holds_[i] = kNone;
@@ -61,6 +62,10 @@ void CSegmentRing::Help() {
       helperWaits_ = true;
       roomy_.wait(lock, [&] { return stop_ || std::max(ahead_, reading_ + 1) + kSlots / 2 <= reading_ + kSlots; });
       helperWaits_ = false;
+      continue;
+    }
+    if (demand_ && !demand_->load(std::memory_order_relaxed)) {  // not wanted now: look again soon
+      roomy_.wait_for(lock, std::chrono::milliseconds(1));
       continue;
     }
     const std::uint64_t k = ahead_++;

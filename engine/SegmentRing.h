@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -24,7 +25,9 @@ class CSegmentRing {
   // (each thread may keep state of its own).
   using Maker = std::function<void(std::uint64_t k, char* slot, bool helper)>;
 
-  CSegmentRing(std::size_t slotBytes, Maker make);
+  // With `demand`, the helper makes segments only while it is true (what is made is worth
+  // making ahead only while making is what the run waits for).
+  CSegmentRing(std::size_t slotBytes, Maker make, const std::atomic<bool>* demand = nullptr);
   ~CSegmentRing();  // stops and joins the helper; the buffers are wiped
   CSegmentRing(const CSegmentRing&) = delete;
   CSegmentRing& operator=(const CSegmentRing&) = delete;
@@ -40,6 +43,7 @@ class CSegmentRing {
   void Help();
 
   Maker make_;
+  const std::atomic<bool>* demand_;
   CWipedBuffer buffers_;  // kSlots + 1 of slotBytes: one per slot, one the helper works in
   std::array<char*, kSlots> slot_{};
   std::array<std::uint64_t, kSlots> holds_{};  // the segment slot i holds, or kNone
