@@ -58,7 +58,10 @@ class CBlockPipeline {
 
   // Keeps `behind` telling whether making is what the run waits for: true once the writer
   // waits for a block, false once making waits for a free one. May be null.
-  void ReportMakingBehind(std::atomic<bool>* behind) { behind_ = behind; }
+  void ReportMakingBehind(std::atomic<bool>* behind) {
+    std::lock_guard<std::mutex> lock(mutex_);  // the writer thread reads it under the lock
+    behind_ = behind;
+  }
 
  private:
   char* Block(std::size_t slot) const;

@@ -30,24 +30,44 @@ CSegmentRing::~CSegmentRing() {
 char* CSegmentRing::Next() {
   const std::uint64_t k = wanted_++;
   const std::size_t i = k % kSlots;
-  bool made = false, wake = false;
-  char* slot = nullptr;
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    reading_ = k;  // from here on the helper leaves slot i alone
-    if (k == kHelpFrom && !helper_.joinable()) {
-      try {
-        helper_ = std::thread([this] { Help(); });
-      } catch (const std::system_error&) {
-      }
+  std::unique_lock<std::mutex> lock(mutex_);
+  reading_ = k;  // from here on the helper leaves slot i alone, unless it brings k itself
+  if (k == kHelpFrom && !helper_.joinable()) {
+    try {
+      helper_ = std::thread([this] { Help(); });
+    } catch (const std::system_error&) {
     }
-    made = holds_[i] == k;
-    holds_[i] = kNone;  // whatever else it held is stale now
-    slot = slot_[i];
-    // The helper sleeps until half the ring is free, so that it wakes for a run of
-    // segments rather than for each one.
-    wake = helperWaits_ && std::max(ahead_, k + 1) + kSlots / 2 <= k + kSlots;
   }
+  ahead_ = std::max(ahead_, k);
+  if (ahead_ == k) ahead_ = k + 1;  // nobody has taken k on: the reader makes it below
+  bool waited = false;
+  while (holds_[i] != k && making_ == k) {
+    // The helper is making k. Make a later segment meanwhile, if there is room for one,
+    // rather than the same one twice; else wait for k a little. A helper kept from running
+    // (it yields to every other thread) is not waited for long: then k is made here too.
+    if (ahead_ < k + kSlots) {
+      const std::uint64_t later = ahead_++;
+      const std::size_t j = later % kSlots;
+      holds_[j] = kNone;
+      lock.unlock();
+      make_(later, slot_[j], false);
+      lock.lock();
+      holds_[j] = later;
+      continue;
+    }
+    if (waited) break;
+    readerWaits_ = true;
+    done_.wait_for(lock, std::chrono::microseconds(500), [&] { return holds_[i] == k || making_ != k; });
+    readerWaits_ = false;
+    waited = true;
+  }
+  const bool made = holds_[i] == k;
+  holds_[i] = kNone;  // whatever else it held is stale now
+  char* const slot = slot_[i];
+  // The helper sleeps until half the ring is free, so that it wakes for a run of segments
+  // rather than for each one.
+  const bool wake = helperWaits_ && ahead_ + kSlots / 2 <= k + kSlots;
+  lock.unlock();
   if (wake) roomy_.notify_one();
   if (!made) make_(k, slot, false);
   return slot;
@@ -58,7 +78,7 @@ void CSegmentRing::Help() {
   std::unique_lock<std::mutex> lock(mutex_);
   while (!stop_) {
     ahead_ = std::max(ahead_, reading_ + 1);
-    if (ahead_ >= reading_ + kSlots) {  // every slot ahead holds its segment
+    if (ahead_ >= reading_ + kSlots) {  // every slot ahead holds its segment or is being made
       helperWaits_ = true;
       roomy_.wait(lock, [&] { return stop_ || std::max(ahead_, reading_ + 1) + kSlots / 2 <= reading_ + kSlots; });
       helperWaits_ = false;
@@ -69,13 +89,17 @@ void CSegmentRing::Help() {
       continue;
     }
     const std::uint64_t k = ahead_++;
+    making_ = k;
     lock.unlock();
     make_(k, work_, true);
     lock.lock();
-    if (k > reading_) {  // still ahead of the reader: into its place
+    making_ = kNone;
+    // Into its place while the reader has not passed it (nor, waiting no longer, made it).
+    if (k > reading_ || (k == reading_ && holds_[k % kSlots] == kNone && readerWaits_)) {
       const std::size_t i = k % kSlots;
       std::swap(work_, slot_[i]);
       holds_[i] = k;
     }
+    if (readerWaits_) done_.notify_one();
   }
 }
