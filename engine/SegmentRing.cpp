@@ -31,7 +31,7 @@ char* CSegmentRing::Next() {
   const std::uint64_t k = wanted_++;
   const std::size_t i = k % kSlots;
   std::unique_lock<std::mutex> lock(mutex_);
-  reading_ = k;  // from here on the helper leaves slot i alone, unless it brings k itself
+  reading_ = k;  // from here on the helper leaves slot i alone
   if (k == kHelpFrom && !helper_.joinable()) {
     try {
       helper_ = std::thread([this] { Help(); });
@@ -40,26 +40,17 @@ char* CSegmentRing::Next() {
   }
   ahead_ = std::max(ahead_, k);
   if (ahead_ == k) ahead_ = k + 1;  // nobody has taken k on: the reader makes it below
-  bool waited = false;
-  while (holds_[i] != k && making_ == k) {
-    // The helper is making k. Make a later segment meanwhile, if there is room for one,
-    // rather than the same one twice; else wait for k a little. A helper kept from running
-    // (it yields to every other thread) is not waited for long: then k is made here too.
-    if (ahead_ < k + kSlots) {
-      const std::uint64_t later = ahead_++;
-      const std::size_t j = later % kSlots;
-      holds_[j] = kNone;
-      lock.unlock();
-      make_(later, slot_[j], false);
-      lock.lock();
-      holds_[j] = later;
-      continue;
-    }
-    if (waited) break;
-    readerWaits_ = true;
-    done_.wait_for(lock, std::chrono::microseconds(500), [&] { return holds_[i] == k || making_ != k; });
-    readerWaits_ = false;
-    waited = true;
+  // While the helper is making k, make later segments, as long as there is room for them,
+  // rather than the same one twice. The helper yields to every other thread, so it is never
+  // waited for: with no room left, k is made here too and the helper's copy dropped.
+  while (holds_[i] != k && making_ == k && ahead_ < k + kSlots) {
+    const std::uint64_t later = ahead_++;
+    const std::size_t j = later % kSlots;
+    holds_[j] = kNone;
+    lock.unlock();
+    make_(later, slot_[j], false);
+    lock.lock();
+    holds_[j] = later;
   }
   const bool made = holds_[i] == k;
   holds_[i] = kNone;  // whatever else it held is stale now
@@ -94,12 +85,11 @@ void CSegmentRing::Help() {
     make_(k, work_, true);
     lock.lock();
     making_ = kNone;
-    // Into its place while the reader has not passed it (nor, waiting no longer, made it).
-    if (k > reading_ || (k == reading_ && holds_[k % kSlots] == kNone && readerWaits_)) {
+    if (k > reading_) {  // still ahead of the reader: into its place
+
       const std::size_t i = k % kSlots;
       std::swap(work_, slot_[i]);
       holds_[i] = k;
     }
-    if (readerWaits_) done_.notify_one();
   }
 }

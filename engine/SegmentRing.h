@@ -16,11 +16,10 @@
 // The reader takes segments 0, 1, 2, ... in turn. Once it has taken kHelpFrom of them
 // (short runs never get that far), a helper thread, which runs only on a processor the
 // other threads leave idle, makes the following ones ahead into a buffer of its own and
-// swaps each into its place in a ring. Neither makes a segment the other has taken on: a
-// reader that wants the one the helper is making makes a later one meanwhile; only when
-// there is no room for that does it wait, briefly, and then makes the segment itself (the
-// helper's copy is then dropped). Without a thread (it could not be started) the reader
-// goes on alone.
+// swaps each into its place in a ring. The reader never waits for the helper: while the
+// helper makes the segment the reader wants, the reader makes later ones; with no room
+// left for those it makes the wanted one too, and the helper's copy is dropped. Without a
+// thread (it could not be started) the reader goes on alone.
 class CSegmentRing {
  public:
   // Writes segment k into a buffer of `slotBytes` bytes; `helper` says which thread calls
@@ -52,11 +51,9 @@ class CSegmentRing {
   char* work_ = nullptr;                       // the helper's
   std::mutex mutex_;
   std::condition_variable roomy_;  // the helper waits here for room
-  std::condition_variable done_;   // the reader waits here for the segment the helper makes
   std::uint64_t reading_ = 0;      // the segment the reader has; its slot is the reader's
   std::uint64_t ahead_ = 0;        // segments below this are made, being made or passed
   std::uint64_t making_ = kNone;   // the segment the helper is making
-  bool readerWaits_ = false;
   bool helperWaits_ = false;
   bool stop_ = false;
   std::uint64_t wanted_ = 0;  // the reader's next segment; the reader's alone
