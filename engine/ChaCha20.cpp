@@ -30,12 +30,14 @@ typedef unsigned char Bytes16 __attribute__((vector_size(16)));
 typedef unsigned char Bytes32 __attribute__((vector_size(32)));
 #define KM_ROT16_BYTES 2, 3, 0, 1, 6, 7, 4, 5, 10, 11, 8, 9, 14, 15, 12, 13
 #define KM_ROT8_BYTES 3, 0, 1, 2, 7, 4, 5, 6, 11, 8, 9, 10, 15, 12, 13, 14
-#define KM_SHUFFLE16(x, BYTES) \
-  reinterpret_cast<decltype(x)>(__builtin_shuffle(reinterpret_cast<Bytes16>(x), Bytes16{BYTES}))
+#define KM_SHUFFLE16(x, BYTES)   \
+  reinterpret_cast<decltype(x)>( \
+      __builtin_shufflevector(reinterpret_cast<Bytes16>(x), reinterpret_cast<Bytes16>(x), BYTES))
 #define KM_ROT16_BYTES_HIGH 18, 19, 16, 17, 22, 23, 20, 21, 26, 27, 24, 25, 30, 31, 28, 29
 #define KM_ROT8_BYTES_HIGH 19, 16, 17, 18, 23, 20, 21, 22, 27, 24, 25, 26, 31, 28, 29, 30
 #define KM_SHUFFLE32(x, LOW, HIGH) \
-  reinterpret_cast<decltype(x)>(__builtin_shuffle(reinterpret_cast<Bytes32>(x), Bytes32{LOW, HIGH}))
+  reinterpret_cast<decltype(x)>(   \
+      __builtin_shufflevector(reinterpret_cast<Bytes32>(x), reinterpret_cast<Bytes32>(x), LOW, HIGH))
 #define KM_ROTL16_4(x) KM_SHUFFLE16(x, KM_ROT16_BYTES)
 #define KM_ROTL8_4(x) KM_SHUFFLE16(x, KM_ROT8_BYTES)
 #define KM_ROTL16_8(x) KM_SHUFFLE32(x, KM_ROT16_BYTES, KM_ROT16_BYTES_HIGH)

@@ -158,12 +158,16 @@ class CStage {
       // The kept draws go just before the next segment, through a copy: the helper may
       // reuse the slot they are in as soon as the next one is taken.
       char* const saved = buffer_.Data();
-      std::memcpy(saved, Chars(), keep);
-      if (second_) std::memcpy(saved + capacity_, Seconds(), keep);
+      if (keep > 0) {  // none before the first segment, when there is no data yet
+        std::memcpy(saved, Chars(), keep);
+        if (second_) std::memcpy(saved + capacity_, Seconds(), keep);
+      }
       passed_ += filled_ - keep;
       data_ = ring_->Next() + capacity_ - keep;
-      std::memcpy(data_, saved, keep);
-      if (second_) std::memcpy(data_ + secondsAt_, saved + capacity_, keep);
+      if (keep > 0) {
+        std::memcpy(data_, saved, keep);
+        if (second_) std::memcpy(data_ + secondsAt_, saved + capacity_, keep);
+      }
       filled_ = keep + segment_;
     } else {
       passed_ += cursor_;
