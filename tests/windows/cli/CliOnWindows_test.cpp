@@ -23,37 +23,16 @@ int RunCli(const std::vector<std::string>& args) {
   return RunCommandLine(*parsed.options);
 }
 
-TEST(CliOnWindows, SeededFileIsTheEnginesOwnAndReplacesOnlyWhenComplete) {
+// In process, where the file name reaches the file layer: the process test below holds the
+// files and statuses against the engine's run.
+TEST(CliOnWindows, FileNamesOutsideTheCodePageAndLfFiles) {
   TempDir dir;
-  CGenerationSettings s;
-  s.mode = GenerationMode::Random;
-  s.length = 30;
-  s.variableLength = 1;
-  s.useCapitals = s.useSmall = s.useDigits = s.useSpecial = 1;
-  s.symbolMask = "?";
-  CRandomSource random;
-  random.Seed(4294967295u);
-  const std::string engine = dir.File("engine.txt"), cli = dir.File("cli.txt");
-  ASSERT_EQ(CPasswordGenerator::Run(s, PasswordSink::File(engine), {false, &random, 20000, nullptr, true}),
-            GenerateResult::Completed);
-  const std::string want = TempDir::Read(engine);
-
-  TempDir::Write(cli, "old\r\n");
-  EXPECT_EQ(
-      RunCli({"--variable", "-l", "30", "-s", "CSDP", "--every-set", "--seed", "4294967295", "-n", "20000", "-o", cli}),
-      0);
-  EXPECT_EQ(TempDir::Read(cli), want);
-
-  EXPECT_EQ(RunCli({"-s", "", "-o", cli}), 1);  // nothing to draw from
-  EXPECT_EQ(TempDir::Read(cli), want);
-  EXPECT_EQ(RunCli({"-o", dir.File("missing\\x.txt")}), 1);
-  EXPECT_EQ(RunCli({"-n", "0", "-o", cli}), 2);
-
   // A file name outside any ANSI code page (UTF-8 here, as the entry point passes it).
   const std::string greek = dir.File("\xce\xba\xce\xbb\xce\xb5\xce\xb9\xce\xb4\xce\xaf.txt");
   EXPECT_EQ(RunCli({"-n", "2", "-o", greek}), 0);
   EXPECT_TRUE(std::filesystem::exists(std::filesystem::u8path(greek)));
 
+  const std::string cli = dir.File("cli.txt");
   EXPECT_EQ(RunCli({"-l", "4", "-n", "3", "--lf", "-o", cli}), 0);
   const std::string lf = TempDir::Read(cli);
   ASSERT_EQ(lf.size(), 15u);
