@@ -116,30 +116,38 @@ struct LineShuffles {
 };
 const LineShuffles kLineShuffles;
 
-// With AVX-512 the passing groups are packed by one compress of the eight groups, and, for
-// lines, spread by two byte shuffles.
+// Each ASCII byte's sets, as CSetRule::ClassOf gives them.
+struct ClassTable {
+  alignas(64) unsigned char classes[128];
+  ClassTable() : classes() {
+    for (unsigned c = 0; c < 128; ++c)
+      classes[c] = static_cast<unsigned char>(CSetRule::ClassOf(static_cast<unsigned char>(c)));
+  }
+};
+const ClassTable kClassTable;
+
+// With AVX-512 each byte's sets are looked up in one two-table permute (bytes from 0x80 up
+// belong to none), a group holds a set when one of its bytes has the set's bit (one test
+// per set), and the passing groups are packed by one compress of the eight groups and,
+// for lines, spread by two byte shuffles.
 template <bool kLines>
 KM_AVX512 std::size_t KeepBlocksAvx512(const char* in, std::size_t blocks, unsigned required, char* out,
                                        std::size_t& last) {
   const __m512i first = _mm512_load_si512(kLineShuffles.first), second = _mm512_load_si512(kLineShuffles.second);
   const __m512i ends = _mm512_load_si512(kLineShuffles.ends);
   const __mmask64 notEnds = _mm512_cmpeq_epi8_mask(ends, _mm512_setzero_si512());
-  const auto between = [](__m512i x, char lo, char hi) KM_AVX512 {
-    return static_cast<std::uint64_t>(_mm512_cmpgt_epi8_mask(x, _mm512_set1_epi8(lo)) &
-                                      _mm512_cmplt_epi8_mask(x, _mm512_set1_epi8(hi)));
-  };
+  const __m512i low = _mm512_load_si512(kClassTable.classes), high = _mm512_load_si512(kClassTable.classes + 64);
+  const __m512i capitals = _mm512_set1_epi8(CSetRule::kCapitals), small = _mm512_set1_epi8(CSetRule::kSmall);
+  const __m512i digits = _mm512_set1_epi8(CSetRule::kDigits), special = _mm512_set1_epi8(CSetRule::kSpecial);
   std::size_t kept = 0;
   for (std::size_t b = 0; b < blocks; ++b, in += 64) {
     const __m512i x = _mm512_loadu_si512(in);
-    const std::uint64_t capitals = between(x, '@', '['), small = between(x, '`', '{'), digits = between(x, '/', ':');
+    const __m512i sets = _mm512_maskz_permutex2var_epi8(~_mm512_movepi8_mask(x), low, x, high);
     __mmask8 pass = 0xFF;
-    // A group holds a set when its eight mask bits are not all zero.
-    const auto any = [](std::uint64_t m)
-                         KM_AVX512 { return _mm512_test_epi64_mask(_mm512_movm_epi8(m), _mm512_movm_epi8(m)); };
-    if (required & CSetRule::kCapitals) pass &= any(capitals);
-    if (required & CSetRule::kSmall) pass &= any(small);
-    if (required & CSetRule::kDigits) pass &= any(digits);
-    if (required & CSetRule::kSpecial) pass &= any(between(x, ' ', 127) & ~(capitals | small | digits));
+    if (required & CSetRule::kCapitals) pass &= _mm512_test_epi64_mask(sets, capitals);
+    if (required & CSetRule::kSmall) pass &= _mm512_test_epi64_mask(sets, small);
+    if (required & CSetRule::kDigits) pass &= _mm512_test_epi64_mask(sets, digits);
+    if (required & CSetRule::kSpecial) pass &= _mm512_test_epi64_mask(sets, special);
     const __m512i packed = _mm512_maskz_compress_epi64(pass, x);
     if constexpr (kLines) {
       char* const to = out + 10 * kept;

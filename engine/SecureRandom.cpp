@@ -22,6 +22,7 @@
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 
 #define KM_AVX512 __attribute__((target("avx2,avx512f,avx512bw,avx512vbmi")))
+#define KM_AVX512_COMPRESS __attribute__((target("avx2,avx512f,avx512bw,avx512vbmi,avx512vbmi2")))
 
 namespace {
 
@@ -197,7 +198,71 @@ KM_AVX512 void Avx512Chunks(const CSecureTable& t, const std::uint16_t* words, s
   for (std::size_t c = 0; c < chunks; ++c) masks[c] = Avx512Chunk(t, words + 32 * c, out + 32 * t.digits * c);
 }
 
+// Fields of b bits: 64 from each group of 8b bytes. The group's bytes [b * q, b * q + b)
+// are spread to qword q, whose fields are its bits at 0, b, ..., 7b (so the fields follow
+// the little-endian bit stream); those below L are looked up in `kTables` 64-entry
+// quarters of the table and packed in order by one compress. Goes on until `room`
+// characters are made or the groups run out; returns the characters made and the groups
+// used in `used` (the rest of the last group's fields are dropped).
+template <int kTables>
+KM_AVX512_COMPRESS std::size_t Avx512Fields(const CSecureTable& t, const unsigned char* in, std::size_t groups,
+                                            char* out, std::size_t room, std::size_t& used) {
+  const std::uint32_t b = t.fieldBits;
+  alignas(64) unsigned char spread[64], shifts[64];
+  for (std::uint32_t j = 0; j < 64; ++j) {
+    spread[j] = static_cast<unsigned char>(std::min(b * (j / 8) + j % 8, 63u));  // bytes past 8b are masked off
+    shifts[j] = static_cast<unsigned char>(b * (j % 8));
+  }
+  const __m512i spreadV = _mm512_load_si512(spread), shiftsV = _mm512_load_si512(shifts);
+  const __m512i fieldMask = _mm512_set1_epi8(static_cast<char>((1u << b) - 1));
+  const __m512i below = _mm512_set1_epi8(static_cast<char>(t.length));
+  const __mmask64 all = t.length == 1u << b ? ~__mmask64{0} : 0;  // L = 2^b: every field is kept
+  const __mmask64 bytes = b == 8 ? ~__mmask64{0} : (__mmask64{1} << (8 * b)) - 1;
+  const __m512i* table = reinterpret_cast<const __m512i*>(t.entries);
+  const __m512i t0 = _mm512_loadu_si512(table), t1 = _mm512_loadu_si512(table + 1);
+  const __m512i t2 = _mm512_loadu_si512(table + 2), t3 = _mm512_loadu_si512(table + 3);
+  std::size_t made = 0, g = 0;
+  while (g < groups && made < room) {
+    const __m512i x = _mm512_permutexvar_epi8(spreadV, _mm512_maskz_loadu_epi8(bytes, in + 8 * b * g++));
+    const __m512i index = _mm512_and_si512(_mm512_multishift_epi64_epi8(shiftsV, x), fieldMask);
+    const __mmask64 keep = all | _mm512_cmplt_epu8_mask(index, below);
+    __m512i chars = kTables == 1 ? _mm512_permutexvar_epi8(index, t0) : _mm512_permutex2var_epi8(t0, index, t1);
+    if (kTables == 4)
+      chars = _mm512_mask_blend_epi8(_mm512_movepi8_mask(index), chars, _mm512_permutex2var_epi8(t2, index, t3));
+    const __m512i packed = _mm512_maskz_compress_epi8(keep, chars);
+    const auto count = static_cast<std::size_t>(__builtin_popcountll(keep));
+    if (room - made >= 64) {
+      _mm512_storeu_si512(out + made, packed);
+      made += count;
+    } else {
+      const std::size_t part = std::min(count, room - made);
+      _mm512_mask_storeu_epi8(out + made, (__mmask64{1} << part) - 1, packed);
+      made += part;
+    }
+  }
+  used = g;
+  return made;
+}
+
+std::size_t FieldsKernel(const CSecureTable& t, const unsigned char* in, std::size_t groups, char* out,
+                         std::size_t room, std::size_t& used) {
+  if (t.fieldBits <= 6) return Avx512Fields<1>(t, in, groups, out, room, used);
+  if (t.fieldBits == 7) return Avx512Fields<2>(t, in, groups, out, room, used);
+  return Avx512Fields<4>(t, in, groups, out, room, used);
+}
+
 }  // namespace
+
+bool HasFieldKernel() {
+  static const bool has = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+                          __builtin_cpu_supports("avx512vbmi") && __builtin_cpu_supports("avx512vbmi2");
+  return has;
+}
+
+std::size_t MapFieldsForTest(const CSecureTable& t, const unsigned char* bytes, std::size_t groups, char* out) {
+  std::size_t used = 0;
+  return FieldsKernel(t, bytes, groups, out, 64 * groups, used);
+}
 
 SystemRandomFunction ReplaceSystemRandom(SystemRandomFunction source) {
   const SystemRandomFunction previous = theSource ? theSource : SystemRandomBytes;
@@ -225,6 +290,11 @@ CSecureTable::CSecureTable(std::string_view pool) : length(static_cast<std::uint
     }
     if (length == 1) break;  // one character: nothing to draw, any word will do
   }
+  // Fields of b bits keep L in 2^b of them: b * 2^b / L bits a character, against 16 /
+  // best for the words.
+  std::uint32_t b = 1;
+  while (1u << b < length) ++b;
+  if (length > 1 && b * 65536.0 / length * best < 16.0 * 65536 / (1u << b)) fieldBits = b;
 }
 
 CSecureRandom::CSecureRandom() : path_(ActiveFillPath()) {}
@@ -312,11 +382,23 @@ std::size_t CSecureRandom::Chunks(const CSecureTable& t, std::size_t chunks, cha
   return chunks;
 }
 
+void CSecureRandom::FillFields(const CSecureTable& t, char* out, std::size_t n) {
+  const std::size_t groupWords = 4 * t.fieldBits;  // 8b bytes
+  for (std::size_t done = 0; done < n;) {
+    if (kBufferWords - next_ < groupWords) Refill();  // the rest is dropped, as by Take
+    std::size_t used = 0;
+    done += FieldsKernel(t, reinterpret_cast<const unsigned char*>(words_ + next_), (kBufferWords - next_) / groupWords,
+                         out + done, n - done, used);
+    next_ += used * groupWords;
+  }
+}
+
 void CSecureRandom::Fill(const CSecureTable& t, char* out, std::size_t n) {
   if (t.length == 1) {
     std::memset(out, t.entries[0], n);
     return;
   }
+  if (t.fieldBits != 0 && path_ == FillPath::Avx512 && HasFieldKernel()) return FillFields(t, out, n);
   const std::size_t chunk = ChunkWords(path_) * t.digits;
   std::size_t done = 0;
   while (n - done >= chunk) done += chunk * Chunks(t, (n - done) / chunk, out + done);

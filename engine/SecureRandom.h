@@ -35,6 +35,10 @@ struct CSecureTable {
   // The entries as shuffle chunks (see ShuffleLookup.h) for the SSE4.1 and AVX2 kernels.
   unsigned char chunks[16][32] = {};
   int chunkCount = 0;  // ceil(L / 16)
+  // Where cutting the keystream into fields of b bits, with 2^(b - 1) < L <= 2^b, and
+  // keeping those below L takes fewer bits a character than the words do, b; else 0. Only
+  // the AVX-512 path with byte compress (VBMI2) draws this way.
+  std::uint32_t fieldBits = 0;
 };
 
 // Tests: the word-to-characters mappings, the scalar one and each vector kernel.
@@ -44,6 +48,14 @@ enum class MapKernel { Scalar, Sse2, Sse41, Avx2, Avx512 };
 // digits) and rejected[i] says whether it is rejected (its characters are then unused).
 void MapWordsForTest(MapKernel kernel, const CSecureTable& table, const std::uint16_t* words, std::size_t n, char* out,
                      bool* rejected);
+// True when the processor has the kernel that draws from fields (see fieldBits), whatever
+// path is in force.
+bool HasFieldKernel();
+// Tests: the fields of `groups` groups of 8 * fieldBits bytes at `bytes`, which form one
+// little-endian bit stream (field i is bits [i * b, (i + 1) * b)); the characters of those
+// below L go to out in order, and their count is returned. REQUIRES: HasFieldKernel() and
+// table.fieldBits != 0; room at out for 64 characters a group.
+std::size_t MapFieldsForTest(const CSecureTable& table, const unsigned char* bytes, std::size_t groups, char* out);
 
 class CSegmentRing;
 
@@ -81,6 +93,8 @@ class CSecureRandom {
   // Up to `chunks` chunks (the path's words times the table's digits in characters) into
   // out, as many as the buffered keystream gives (at least one); returns how many.
   std::size_t Chunks(const CSecureTable& table, std::size_t chunks, char* out);
+  // Fill from the table's fields of keystream (see fieldBits).
+  void FillFields(const CSecureTable& table, char* out, std::size_t n);
 
   FillPath path_;
   const std::atomic<bool>* demand_ = nullptr;

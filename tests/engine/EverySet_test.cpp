@@ -100,7 +100,7 @@ TEST(EverySet, EveryPasswordPassesAndTheDrawsAreThoseOfDrawingOneAtATime) {
   CGenerationSettings special = Settings(GenerationMode::Random, 8, false);
   special.useSpecial = 1;
   special.useInclude = special.useExclude = 1;
-  special.includeText = "\x80\x81 ";
+  special.includeText = "\x80\xC1 ";  // 0xC1 is no capital, though its low seven bits are A
   special.excludeText = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXY!@#";  // one capital left
   CGenerationSettings longLines = Settings(GenerationMode::Random, 300, false);
   longLines.excludeText = "abcdefghijklmnopqrstuvwxy";  // one small letter among many

@@ -98,7 +98,11 @@ TEST(SecureRandom, EveryPoolSizeIsUniformOnEveryPath) {
     for (std::size_t n : {1, 2, 3, 62, 94, 255}) {
       SCOPED_TRACE(std::string("path ") + FillPathName(path) + ", pool of " + std::to_string(n));
       const CSecureTable table(Pool(n));
-      const auto counts = Count(n, draws, [&](char* out, std::size_t k) { random.Fill(table, out, k); });
+      // In pieces of 1 to 97 characters: every way a fill can end within a chunk or group.
+      const auto counts = Count(n, draws, [&](char* out, std::size_t k) {
+        for (std::size_t at = 0, piece = 1; at < k; at += piece, piece = piece % 97 + 1)
+          random.Fill(table, out + at, std::min(piece, k - at));
+      });
       if (n == 1) {
         EXPECT_EQ(counts[0], draws);
       } else {
@@ -160,6 +164,30 @@ TEST(SecureRandom, EveryWordOfEveryPoolSizeMapsExactlyUniformly) {
     }
   }
   LimitFillPath(FillPath::Avx512);
+}
+
+// The fields likewise, for every pool size drawn from them: field i of the stream holds
+// (i + i / 64) mod 2^b, so each of a group's 64 places meets every value; exactly the
+// characters of the values below L must come out, in order.
+TEST(SecureRandom, EveryFieldOfEveryPoolSizeMapsExactly) {
+  if (!HasFieldKernel()) GTEST_SKIP() << "the processor has no byte compress";
+  for (std::uint32_t length = 2; length <= 256; ++length) {
+    std::string pool(length, '\0');
+    for (std::uint32_t k = 0; k < length; ++k) pool[k] = static_cast<char>(k);  // character = index
+    const CSecureTable table(pool);
+    if (table.fieldBits == 0) continue;
+    const std::uint32_t b = table.fieldBits, groups = 1u << b;
+    std::vector<unsigned char> bytes(groups * 8 * b);
+    std::string expected;
+    for (std::uint32_t i = 0; i < 64 * groups; ++i) {
+      const std::uint32_t value = (i + i / 64) % (1u << b);
+      for (std::uint32_t k = 0; k < b; ++k) bytes[(i * b + k) / 8] |= ((value >> k) & 1) << ((i * b + k) % 8);
+      if (value < length) expected += static_cast<char>(value);
+    }
+    std::string made(64 * groups, '\0');
+    made.resize(MapFieldsForTest(table, bytes.data(), groups, made.data()));
+    EXPECT_TRUE(made == expected) << "pool of " << length << ", " << b << "-bit fields";
+  }
 }
 
 TEST(SecureRandom, BelowIsUniform) {
