@@ -11,6 +11,7 @@
 #include <array>
 #include <cstring>
 #include <utility>
+#include <vector>
 
 #include "engine/SegmentRing.h"
 #include "engine/ShuffleLookup.h"
@@ -244,24 +245,128 @@ KM_AVX512_COMPRESS std::size_t Avx512Fields(const CSecureTable& t, const unsigne
   return made;
 }
 
-std::size_t FieldsKernel(const CSecureTable& t, const unsigned char* in, std::size_t groups, char* out,
+// For each 8-bit mask, the byte shuffle that moves the lanes it has to the front, in order,
+// and their count (a processor with SSE4.1 need not have POPCNT).
+struct LeftPack {
+  alignas(16) unsigned char shuffles[256][8];
+  unsigned char counts[256];
+  LeftPack() : shuffles(), counts() {
+    for (unsigned m = 0; m < 256; ++m)
+      for (unsigned lane = 0; lane < 8; ++lane)
+        if (m >> lane & 1) shuffles[m][counts[m]++] = static_cast<unsigned char>(lane);
+  }
+};
+const LeftPack kLeftPack;
+
+// The byte shuffle and the multipliers that bring 16 fields of b bits from 2b bytes to
+// the high bytes of 16-bit lanes (fields 0-7, then 8-15): field i's two bytes go to its
+// lane, and a multiply by 2^(8 - ib mod 8) moves the field to the lane's high byte.
+struct FieldSpread {
+  alignas(16) unsigned char gather[2][16];
+  alignas(16) std::uint16_t scale[2][8];
+  explicit FieldSpread(std::uint32_t b) {
+    for (std::uint32_t i = 0; i < 16; ++i) {
+      const std::uint32_t bit = i * b;
+      gather[i / 8][2 * (i % 8)] = static_cast<unsigned char>(bit / 8);
+      gather[i / 8][2 * (i % 8) + 1] = static_cast<unsigned char>(std::min(bit / 8 + 1, 15u));  // 8-bit fields: unused
+      scale[i / 8][i % 8] = static_cast<std::uint16_t>(1u << (8 - bit % 8));
+    }
+  }
+};
+
+// The kept ones of 16 characters (bit i of `keep` for byte i), packed eight lanes at a
+// time by shuffles from kLeftPack, to out + made, no further than `room`; returns the new
+// count made.
+KM_SSE41 inline std::size_t StoreKept(__m128i chars, unsigned keep, char* out, std::size_t made, std::size_t room) {
+  const unsigned lowKeep = keep & 0xFF, highKeep = keep >> 8;
+  const __m128i low =
+      _mm_shuffle_epi8(chars, _mm_loadl_epi64(reinterpret_cast<const __m128i*>(kLeftPack.shuffles[lowKeep])));
+  const __m128i high = _mm_shuffle_epi8(
+      _mm_srli_si128(chars, 8), _mm_loadl_epi64(reinterpret_cast<const __m128i*>(kLeftPack.shuffles[highKeep])));
+  const std::size_t lowCount = kLeftPack.counts[lowKeep], count = lowCount + kLeftPack.counts[highKeep];
+  if (room - made >= 16) {
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out + made), low);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out + made + lowCount), high);
+    return made + count;
+  }
+  char part[16];
+  _mm_storel_epi64(reinterpret_cast<__m128i*>(part), low);
+  _mm_storel_epi64(reinterpret_cast<__m128i*>(part + lowCount), high);
+  const std::size_t n = std::min(count, room - made);
+  std::memcpy(out + made, part, n);
+  SecureWipe(part, sizeof part);
+  return made + n;
+}
+
+// The fields on 128-bit registers (SSSE3, SSE4.1): 16 from each group of 2b bytes (see
+// FieldSpread), read by a 16-byte load, so groups start only where 16 bytes remain; the
+// packed high bytes are masked to b bits, and those up to L - 1 are kept.
+template <int kChunks>
+KM_SSE41 std::size_t Sse41Fields(const CSecureTable& t, const unsigned char* in, std::size_t bytes, char* out,
+                                 std::size_t room, std::size_t& used) {
+  const std::uint32_t b = t.fieldBits;
+  const std::size_t groups = bytes < 16 ? 0 : (bytes - 16) / (2 * b) + 1;
+  unsigned char chunks[kChunks][32];
+  std::memcpy(chunks, t.chunks, sizeof chunks);
+  const FieldSpread spread(b);
+  const __m128i gatherLow = _mm_load_si128(reinterpret_cast<const __m128i*>(spread.gather[0]));
+  const __m128i gatherHigh = _mm_load_si128(reinterpret_cast<const __m128i*>(spread.gather[1]));
+  const __m128i scaleLow = _mm_load_si128(reinterpret_cast<const __m128i*>(spread.scale[0]));
+  const __m128i scaleHigh = _mm_load_si128(reinterpret_cast<const __m128i*>(spread.scale[1]));
+  const __m128i fieldMask = _mm_set1_epi8(static_cast<char>((1u << b) - 1));
+  const __m128i last = _mm_set1_epi8(static_cast<char>(t.length - 1));
+  std::size_t made = 0, g = 0;
+  for (; g < groups && made < room; ++g) {
+    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 2 * b * g));
+    const __m128i low = _mm_srli_epi16(_mm_mullo_epi16(_mm_shuffle_epi8(x, gatherLow), scaleLow), 8);
+    const __m128i high = _mm_srli_epi16(_mm_mullo_epi16(_mm_shuffle_epi8(x, gatherHigh), scaleHigh), 8);
+    const __m128i index = _mm_and_si128(_mm_packus_epi16(low, high), fieldMask);
+    const auto keep = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(index, last), index)));
+    made = StoreKept(Sse41Lookup(chunks, kChunks, index), keep, out, made, room);
+  }
+  used = 2 * b * g;
+  return made;
+}
+
+using FieldsKernelFunction = std::size_t (*)(const CSecureTable&, const unsigned char*, std::size_t, char*, std::size_t,
+                                             std::size_t&);
+template <std::size_t... k>
+constexpr std::array<FieldsKernelFunction, sizeof...(k)> Sse41FieldsKernels(std::index_sequence<k...>) {
+  return {&Sse41Fields<k + 1>...};
+}
+constexpr auto kSse41Fields = Sse41FieldsKernels(std::make_index_sequence<16>());
+
+// Characters from the fields of the `bytes` bytes at in (see Avx512Fields) until `room`
+// are made or too few bytes are left for a group; `used` gets the bytes used, always whole
+// 16-bit words.
+std::size_t FieldsKernel(FillPath path, const CSecureTable& t, const unsigned char* in, std::size_t bytes, char* out,
                          std::size_t room, std::size_t& used) {
-  if (t.fieldBits <= 6) return Avx512Fields<1>(t, in, groups, out, room, used);
-  if (t.fieldBits == 7) return Avx512Fields<2>(t, in, groups, out, room, used);
-  return Avx512Fields<4>(t, in, groups, out, room, used);
+  if (path == FillPath::Sse41) return kSse41Fields[t.chunkCount - 1](t, in, bytes, out, room, used);
+  std::size_t groups = 0;
+  const std::size_t made = t.fieldBits <= 6   ? Avx512Fields<1>(t, in, bytes / (8 * t.fieldBits), out, room, groups)
+                           : t.fieldBits == 7 ? Avx512Fields<2>(t, in, bytes / (8 * t.fieldBits), out, room, groups)
+                                              : Avx512Fields<4>(t, in, bytes / (8 * t.fieldBits), out, room, groups);
+  used = 8 * t.fieldBits * groups;
+  return made;
 }
 
 }  // namespace
 
-bool HasFieldKernel() {
-  static const bool has = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
-                          __builtin_cpu_supports("avx512vbmi") && __builtin_cpu_supports("avx512vbmi2");
-  return has;
+bool HasFieldKernel(FillPath path) {
+  static const bool compress = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+                               __builtin_cpu_supports("avx512vbmi") && __builtin_cpu_supports("avx512vbmi2");
+  // With AVX2 the words cost about as much: its cipher is fast enough that packing the
+  // kept fields eats what they save.
+  return path == FillPath::Avx512 ? compress : path == FillPath::Sse41;
 }
 
-std::size_t MapFieldsForTest(const CSecureTable& t, const unsigned char* bytes, std::size_t groups, char* out) {
+std::size_t MapFieldsForTest(FillPath path, const CSecureTable& t, const unsigned char* bytes, std::size_t groups,
+                             char* out) {
+  std::vector<unsigned char> padded(bytes, bytes + 8 * t.fieldBits * groups);
+  padded.resize(padded.size() + 16);  // the 128-bit kernel reads 16 bytes from its last group's start
   std::size_t used = 0;
-  return FieldsKernel(t, bytes, groups, out, 64 * groups, used);
+  // Bytes for exactly `groups` groups of 64 fields on every path.
+  return FieldsKernel(path, t, padded.data(), padded.size() - 2 * t.fieldBits, out, 64 * groups, used);
 }
 
 SystemRandomFunction ReplaceSystemRandom(SystemRandomFunction source) {
@@ -383,13 +488,15 @@ std::size_t CSecureRandom::Chunks(const CSecureTable& t, std::size_t chunks, cha
 }
 
 void CSecureRandom::FillFields(const CSecureTable& t, char* out, std::size_t n) {
-  const std::size_t groupWords = 4 * t.fieldBits;  // 8b bytes
   for (std::size_t done = 0; done < n;) {
-    if (kBufferWords - next_ < groupWords) Refill();  // the rest is dropped, as by Take
     std::size_t used = 0;
-    done += FieldsKernel(t, reinterpret_cast<const unsigned char*>(words_ + next_), (kBufferWords - next_) / groupWords,
+    done += FieldsKernel(path_, t, reinterpret_cast<const unsigned char*>(words_ + next_), 2 * (kBufferWords - next_),
                          out + done, n - done, used);
-    next_ += used * groupWords;
+    if (used == 0) {
+      Refill();  // too little left for a group: dropped, as by Take
+    } else {
+      next_ += used / 2;
+    }
   }
 }
 
@@ -398,7 +505,7 @@ void CSecureRandom::Fill(const CSecureTable& t, char* out, std::size_t n) {
     std::memset(out, t.entries[0], n);
     return;
   }
-  if (t.fieldBits != 0 && path_ == FillPath::Avx512 && HasFieldKernel()) return FillFields(t, out, n);
+  if (t.fieldBits != 0 && HasFieldKernel(path_)) return FillFields(t, out, n);
   const std::size_t chunk = ChunkWords(path_) * t.digits;
   std::size_t done = 0;
   while (n - done >= chunk) done += chunk * Chunks(t, (n - done) / chunk, out + done);

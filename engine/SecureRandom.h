@@ -36,8 +36,8 @@ struct CSecureTable {
   unsigned char chunks[16][32] = {};
   int chunkCount = 0;  // ceil(L / 16)
   // Where cutting the keystream into fields of b bits, with 2^(b - 1) < L <= 2^b, and
-  // keeping those below L takes fewer bits a character than the words do, b; else 0. Only
-  // the AVX-512 path with byte compress (VBMI2) draws this way.
+  // keeping those below L takes fewer bits a character than the words do, b; else 0 (see
+  // HasFieldKernel).
   std::uint32_t fieldBits = 0;
 };
 
@@ -48,14 +48,16 @@ enum class MapKernel { Scalar, Sse2, Sse41, Avx2, Avx512 };
 // digits) and rejected[i] says whether it is rejected (its characters are then unused).
 void MapWordsForTest(MapKernel kernel, const CSecureTable& table, const std::uint16_t* words, std::size_t n, char* out,
                      bool* rejected);
-// True when the processor has the kernel that draws from fields (see fieldBits), whatever
-// path is in force.
-bool HasFieldKernel();
+// True when `path` (which the processor must have) draws from fields where the table
+// says so (see fieldBits): SSE4.1, and AVX-512 with byte compress.
+bool HasFieldKernel(FillPath path);
 // Tests: the fields of `groups` groups of 8 * fieldBits bytes at `bytes`, which form one
-// little-endian bit stream (field i is bits [i * b, (i + 1) * b)); the characters of those
-// below L go to out in order, and their count is returned. REQUIRES: HasFieldKernel() and
-// table.fieldBits != 0; room at out for 64 characters a group.
-std::size_t MapFieldsForTest(const CSecureTable& table, const unsigned char* bytes, std::size_t groups, char* out);
+// little-endian bit stream (field i is bits [i * b, (i + 1) * b)), through `path`'s
+// kernel; the characters of those below L go to out in order, and their count is returned.
+// REQUIRES: HasFieldKernel(path) and table.fieldBits != 0; room at out for 64 characters a
+// group.
+std::size_t MapFieldsForTest(FillPath path, const CSecureTable& table, const unsigned char* bytes, std::size_t groups,
+                             char* out);
 
 class CSegmentRing;
 

@@ -166,11 +166,10 @@ TEST(SecureRandom, EveryWordOfEveryPoolSizeMapsExactlyUniformly) {
   LimitFillPath(FillPath::Avx512);
 }
 
-// The fields likewise, for every pool size drawn from them: field i of the stream holds
-// (i + i / 64) mod 2^b, so each of a group's 64 places meets every value; exactly the
-// characters of the values below L must come out, in order.
+// The fields likewise, for every pool size drawn from them and every path that has them:
+// field i of the stream holds (i + i / 64) mod 2^b, so each place in a group meets every
+// value; exactly the characters of the values below L must come out, in order.
 TEST(SecureRandom, EveryFieldOfEveryPoolSizeMapsExactly) {
-  if (!HasFieldKernel()) GTEST_SKIP() << "the processor has no byte compress";
   for (std::uint32_t length = 2; length <= 256; ++length) {
     std::string pool(length, '\0');
     for (std::uint32_t k = 0; k < length; ++k) pool[k] = static_cast<char>(k);  // character = index
@@ -184,10 +183,14 @@ TEST(SecureRandom, EveryFieldOfEveryPoolSizeMapsExactly) {
       for (std::uint32_t k = 0; k < b; ++k) bytes[(i * b + k) / 8] |= ((value >> k) & 1) << ((i * b + k) % 8);
       if (value < length) expected += static_cast<char>(value);
     }
-    std::string made(64 * groups, '\0');
-    made.resize(MapFieldsForTest(table, bytes.data(), groups, made.data()));
-    EXPECT_TRUE(made == expected) << "pool of " << length << ", " << b << "-bit fields";
+    for (FillPath path : kFillPaths) {
+      if (LimitFillPath(path) != path || !HasFieldKernel(path)) continue;
+      std::string made(64 * groups, '\0');
+      made.resize(MapFieldsForTest(path, table, bytes.data(), groups, made.data()));
+      EXPECT_TRUE(made == expected) << "pool of " << length << ", " << b << "-bit fields, " << FillPathName(path);
+    }
   }
+  LimitFillPath(FillPath::Avx512);
 }
 
 TEST(SecureRandom, BelowIsUniform) {
