@@ -40,6 +40,13 @@ tsan: setup
 	@echo "== engine tests of the writer thread under ThreadSanitizer"
 	@TSAN_OPTIONS="halt_on_error=1" setarch -R $(TSAN)/tests/engine_tests --gtest_brief=1 --gtest_filter='$(TSAN_TESTS)'
 
+# The engine tests on an emulated processor with SSE4.1 but neither AVX nor POPCNT (qemu's
+# Penryn): the path that processors without AVX take must use nothing more.
+.PHONY: no-avx
+no-avx: native
+	@echo "== engine tests on an emulated processor without AVX"
+	@qemu-x86_64 -cpu Penryn $(NATIVE)/tests/engine_tests --gtest_brief=1
+
 windows: setup
 	@cmake -S . -B $(WIN) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release \
 	  -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-w64.cmake >/dev/null
@@ -55,6 +62,7 @@ test: setup
 	  echo "== native tests under AddressSanitizer and UndefinedBehaviorSanitizer"; \
 	  (cd $(ASAN) && ctest --output-on-failure) || rc=1; \
 	  $(MAKE) --no-print-directory tsan || rc=1; \
+	  $(MAKE) --no-print-directory no-avx || rc=1; \
 	  echo "== Windows tests under Wine"; \
 	  tools/wine-session.sh $(PREFIX) ctest --test-dir $(WIN) --output-on-failure || rc=1; \
 	  echo "== reproducible release: make dist twice, in two folders"; \

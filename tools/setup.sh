@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(make cmake ninja-build g++ googletest clang-format clang libclang-rt-14-dev
   g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64
-  wine wine64 fonts-wine xvfb xauth x11-utils imagemagick xdotool python3)
+  wine wine64 fonts-wine xvfb xauth x11-utils imagemagick xdotool python3 qemu-user)
 
 missing=()
 for p in "${packages[@]}"; do
