@@ -199,6 +199,36 @@ KM_AVX512 void Avx512Chunks(const CSecureTable& t, const std::uint16_t* words, s
   for (std::size_t c = 0; c < chunks; ++c) masks[c] = Avx512Chunk(t, words + 32 * c, out + 32 * t.digits * c);
 }
 
+// The shuffles that bring fields of b bits to byte lanes, made once for each b from 1 to 8.
+// AVX-512: `spread` moves group bytes [b * q, b * q + b) to qword q, `shifts` has each
+// field's bit within its qword. 128-bit registers: `gather` brings field i of 16 (from 2b
+// bytes) to a 16-bit lane, fields 0-7 then 8-15, and a multiply by `scale` (2^(8 - ib mod
+// 8)) moves it to the lane's high byte.
+struct FieldShuffles {
+  alignas(64) unsigned char spread[64], shifts[64];
+  alignas(16) unsigned char gather[2][16];
+  alignas(16) std::uint16_t scale[2][8];
+};
+struct AllFieldShuffles {
+  FieldShuffles of[9];
+  AllFieldShuffles() : of() {
+    for (std::uint32_t b = 1; b <= 8; ++b) {
+      FieldShuffles& f = of[b];
+      for (std::uint32_t j = 0; j < 64; ++j) {
+        f.spread[j] = static_cast<unsigned char>(std::min(b * (j / 8) + j % 8, 63u));  // bytes past 8b: masked off
+        f.shifts[j] = static_cast<unsigned char>(b * (j % 8));
+      }
+      for (std::uint32_t i = 0; i < 16; ++i) {
+        const std::uint32_t bit = i * b;
+        f.gather[i / 8][2 * (i % 8)] = static_cast<unsigned char>(bit / 8);
+        f.gather[i / 8][2 * (i % 8) + 1] = static_cast<unsigned char>(std::min(bit / 8 + 1, 15u));  // b = 8: unused
+        f.scale[i / 8][i % 8] = static_cast<std::uint16_t>(1u << (8 - bit % 8));
+      }
+    }
+  }
+};
+const AllFieldShuffles kFieldShuffles;
+
 // Fields of b bits: 64 from each group of 8b bytes. The group's bytes [b * q, b * q + b)
 // are spread to qword q, whose fields are its bits at 0, b, ..., 7b (so the fields follow
 // the little-endian bit stream); those below L are looked up in `kTables` 64-entry
@@ -209,12 +239,8 @@ template <int kTables>
 KM_AVX512_COMPRESS std::size_t Avx512Fields(const CSecureTable& t, const unsigned char* in, std::size_t groups,
                                             char* out, std::size_t room, std::size_t& used) {
   const std::uint32_t b = t.fieldBits;
-  alignas(64) unsigned char spread[64], shifts[64];
-  for (std::uint32_t j = 0; j < 64; ++j) {
-    spread[j] = static_cast<unsigned char>(std::min(b * (j / 8) + j % 8, 63u));  // bytes past 8b are masked off
-    shifts[j] = static_cast<unsigned char>(b * (j % 8));
-  }
-  const __m512i spreadV = _mm512_load_si512(spread), shiftsV = _mm512_load_si512(shifts);
+  const FieldShuffles& f = kFieldShuffles.of[b];
+  const __m512i spreadV = _mm512_load_si512(f.spread), shiftsV = _mm512_load_si512(f.shifts);
   const __m512i fieldMask = _mm512_set1_epi8(static_cast<char>((1u << b) - 1));
   const __m512i below = _mm512_set1_epi8(static_cast<char>(t.length));
   const __mmask64 all = t.length == 1u << b ? ~__mmask64{0} : 0;  // L = 2^b: every field is kept
@@ -258,22 +284,6 @@ struct LeftPack {
 };
 const LeftPack kLeftPack;
 
-// The byte shuffle and the multipliers that bring 16 fields of b bits from 2b bytes to
-// the high bytes of 16-bit lanes (fields 0-7, then 8-15): field i's two bytes go to its
-// lane, and a multiply by 2^(8 - ib mod 8) moves the field to the lane's high byte.
-struct FieldSpread {
-  alignas(16) unsigned char gather[2][16];
-  alignas(16) std::uint16_t scale[2][8];
-  explicit FieldSpread(std::uint32_t b) {
-    for (std::uint32_t i = 0; i < 16; ++i) {
-      const std::uint32_t bit = i * b;
-      gather[i / 8][2 * (i % 8)] = static_cast<unsigned char>(bit / 8);
-      gather[i / 8][2 * (i % 8) + 1] = static_cast<unsigned char>(std::min(bit / 8 + 1, 15u));  // 8-bit fields: unused
-      scale[i / 8][i % 8] = static_cast<std::uint16_t>(1u << (8 - bit % 8));
-    }
-  }
-};
-
 // The kept ones of 16 characters (bit i of `keep` for byte i), packed eight lanes at a
 // time by shuffles from kLeftPack, to out + made, no further than `room`; returns the new
 // count made.
@@ -299,7 +309,7 @@ KM_SSE41 inline std::size_t StoreKept(__m128i chars, unsigned keep, char* out, s
 }
 
 // The fields on 128-bit registers (SSSE3, SSE4.1): 16 from each group of 2b bytes (see
-// FieldSpread), read by a 16-byte load, so groups start only where 16 bytes remain; the
+// FieldShuffles), read by a 16-byte load, so groups start only where 16 bytes remain; the
 // packed high bytes are masked to b bits, and those up to L - 1 are kept.
 template <int kChunks>
 KM_SSE41 std::size_t Sse41Fields(const CSecureTable& t, const unsigned char* in, std::size_t bytes, char* out,
@@ -308,11 +318,11 @@ KM_SSE41 std::size_t Sse41Fields(const CSecureTable& t, const unsigned char* in,
   const std::size_t groups = bytes < 16 ? 0 : (bytes - 16) / (2 * b) + 1;
   unsigned char chunks[kChunks][32];
   std::memcpy(chunks, t.chunks, sizeof chunks);
-  const FieldSpread spread(b);
-  const __m128i gatherLow = _mm_load_si128(reinterpret_cast<const __m128i*>(spread.gather[0]));
-  const __m128i gatherHigh = _mm_load_si128(reinterpret_cast<const __m128i*>(spread.gather[1]));
-  const __m128i scaleLow = _mm_load_si128(reinterpret_cast<const __m128i*>(spread.scale[0]));
-  const __m128i scaleHigh = _mm_load_si128(reinterpret_cast<const __m128i*>(spread.scale[1]));
+  const FieldShuffles& f = kFieldShuffles.of[b];
+  const __m128i gatherLow = _mm_load_si128(reinterpret_cast<const __m128i*>(f.gather[0]));
+  const __m128i gatherHigh = _mm_load_si128(reinterpret_cast<const __m128i*>(f.gather[1]));
+  const __m128i scaleLow = _mm_load_si128(reinterpret_cast<const __m128i*>(f.scale[0]));
+  const __m128i scaleHigh = _mm_load_si128(reinterpret_cast<const __m128i*>(f.scale[1]));
   const __m128i fieldMask = _mm_set1_epi8(static_cast<char>((1u << b) - 1));
   const __m128i last = _mm_set1_epi8(static_cast<char>(t.length - 1));
   std::size_t made = 0, g = 0;
