@@ -44,10 +44,17 @@ inline std::size_t KeepBlock(const BlockMasks& m, unsigned required, const char*
   if (required & CSetRule::kSmall) pass &= NonZeroBytes(m.small);
   if (required & CSetRule::kDigits) pass &= NonZeroBytes(m.digits);
   if (required & CSetRule::kSpecial) pass &= NonZeroBytes(m.printable & ~(m.capitals | m.small | m.digits));
+  // A line is one 16-byte store: its eight characters, CR LF and six bytes that the next
+  // line overwrites.
+  const __m128i lineEnd = _mm_set_epi64x(0x0A0D, 0);
   for (int k = 0; k < 8; ++k) {
     char* const to = out + (kLines ? 10 : 8) * kept;
-    std::memcpy(to, in + 8 * k, 8);
-    if (kLines) std::memcpy(to + 8, "\r\n", 2);
+    if constexpr (kLines) {
+      const __m128i chars = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(in + 8 * k));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(to), _mm_or_si128(chars, lineEnd));
+    } else {
+      std::memcpy(to, in + 8 * k, 8);
+    }
     kept += (pass >> (8 * k + 7)) & 1;
   }
   if (pass != 0) last = first + static_cast<std::size_t>(63 - __builtin_clzll(pass)) / 8 + 1;
