@@ -301,12 +301,32 @@ KM_AVX512 inline void Avx512Draws(const __m512i s[4], __m512 bits[4]) {
   for (int i = 0; i < 4; ++i) bits[i] = _mm512_cvtepi32_ps(_mm512_and_si512(s[i], _mm512_set1_epi32(kDrawBits)));
 }
 
+// The byte permute that gathers the low bytes of two registers' 32-bit lanes in the order
+// that packing them to bytes would give: byte 16l + 4m + q of the result is lane 4l + q
+// of register m (m = 0, 1 here; 2 and 3 come from a second permute).
+struct LowBytes {
+  alignas(64) unsigned char index[64];
+  LowBytes() : index() {
+    for (unsigned j = 0; j < 64; ++j)
+      index[j] = static_cast<unsigned char>((j / 4 % 2) * 64 + 4 * (j / 16 * 4 + j % 4));
+  }
+};
+const LowBytes kLowBytes;
+
+// r * L / 32767, truncated, as an integer in the low mantissa bits: one fused multiply-add
+// of the draw's bits, the scale and 2^23, rounded toward zero (the exact product's floor,
+// which the table's scale makes the same as the multiply and truncation of the other
+// paths), then the low bytes gathered.
 KM_AVX512 inline __m512i Avx512Chars(const CFillTable& t, const __m512 bits[4]) {
-  const __m512 scale = _mm512_set1_ps(t.scale);
+  const __m512 scale = _mm512_set1_ps(t.scale), magic = _mm512_set1_ps(8388608.0f);
   __m512i index[4];
-  for (int i = 0; i < 4; ++i) index[i] = _mm512_cvttps_epi32(_mm512_mul_ps(bits[i], scale));
+  for (int i = 0; i < 4; ++i)
+    index[i] =
+        _mm512_castps_si512(_mm512_fmadd_round_ps(bits[i], scale, magic, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC));
+  const __m512i gather = _mm512_load_si512(kLowBytes.index);
   const __m512i bytes =
-      _mm512_packus_epi16(_mm512_packs_epi32(index[0], index[1]), _mm512_packs_epi32(index[2], index[3]));
+      _mm512_mask_blend_epi8(0xFF00FF00FF00FF00ull, _mm512_permutex2var_epi8(index[0], gather, index[1]),
+                             _mm512_permutex2var_epi8(index[2], gather, index[3]));
   const __m512i t0 = _mm512_loadu_si512(t.entries);
   if (t.chunkCount <= 4) return _mm512_permutexvar_epi8(bytes, t0);
   const __m512i below = _mm512_permutex2var_epi8(t0, bytes, _mm512_loadu_si512(t.entries + 64));
@@ -457,8 +477,12 @@ CFillTable::CFillTable(std::string_view pool) : length(static_cast<std::uint32_t
     float candidate = start;
     for (int k = 0; k < (attempt + 1) / 2; ++k) candidate = std::nextafter(candidate, attempt % 2 ? 1.0f : 0.0f);
     exact = true;
+    // Both the truncated product and the exact product's floor (AVX-512's fused multiply-add
+    // rounded toward zero) must give r * L / 32767; the double product is exact.
     for (std::uint32_t r = 0; r < 32768 && exact; ++r)
-      exact = ScaleOne(r, candidate) == static_cast<std::int32_t>(r * length / 32767);
+      exact = ScaleOne(r, candidate) == static_cast<std::int32_t>(r * length / 32767) &&
+              static_cast<std::int32_t>(std::floor(static_cast<double>(r << 16) * candidate)) ==
+                  static_cast<std::int32_t>(r * length / 32767);
     if (exact) scale = candidate;
   }
 }
