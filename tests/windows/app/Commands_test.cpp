@@ -8,7 +8,6 @@
 #include <fstream>
 #include <iterator>
 #include <map>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -16,6 +15,7 @@
 #include "engine/RandomSource.h"
 #include "platform/WinApp.h"
 #include "tests/engine/TempDir.h"
+#include "tests/windows/CliProcess.h"
 #include "tests/windows/app/MainWindowFixture.h"
 
 namespace {
@@ -226,22 +226,6 @@ TEST_F(CommandsTest, EveryGeneratePathMakesWhatTheEngineMakesForTheSameSeed) {
   EXPECT_TRUE(Warnings().empty());
 }
 
-// keymoor-cli.exe with the command-line tail `args`, waited for: its exit status.
-DWORD RunCommandLine(const std::wstring& args) {
-  std::wstring line = L"\"Z:";  // the Linux path of the build tree, through Wine's Z: drive
-  for (const char c : std::string(KEYMOOR_CLI)) line += c == '/' ? L'\\' : static_cast<wchar_t>(c);
-  line += L"\" " + args;
-  STARTUPINFOW start{};
-  start.cb = sizeof start;
-  PROCESS_INFORMATION info{};
-  if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &start, &info)) return ~0u;
-  const std::unique_ptr<void, BOOL(WINAPI*)(HANDLE)> process(info.hProcess, CloseHandle),
-      thread(info.hThread, CloseHandle);
-  DWORD status = ~0u;
-  if (WaitForSingleObject(process.get(), 60000) == WAIT_OBJECT_0) GetExitCodeProcess(process.get(), &status);
-  return status;
-}
-
 TEST_F(CommandsTest, TheCommandLineWritesTheWindowsFileForTheSameSeed) {
   TypeOver(item(IDC_COUNT), "3000");
   Click(item(IDC_USE_SPECIAL));
@@ -249,7 +233,7 @@ TEST_F(CommandsTest, TheCommandLineWritesTheWindowsFileForTheSameSeed) {
   const auto same = [&](const std::string& name, const std::wstring& options) {
     const std::string window = dir.File(name + "-window.txt"), cli = dir.File(name + "-cli.txt");
     GenerateToFile(4321, window);
-    ASSERT_EQ(RunCommandLine(L"--seed 4321 -n 3000 -s CSDP " + options + L" -o \"" + Widen(cli) + L"\""), 0u) << name;
+    ASSERT_EQ(RunExe(L"--seed 4321 -n 3000 -s CSDP " + options + L" -o \"" + Widen(cli) + L"\"").status, 0u) << name;
     EXPECT_EQ(TempDir::Read(cli), TempDir::Read(window)) << name;
     EXPECT_FALSE(TempDir::Read(cli).empty()) << name;
   };

@@ -1,12 +1,11 @@
-// keymoor-cli on Windows: in process, its file against the engine's own run through the
-// Win32 file layer, line ends, and a failed run leaving the file as it was; as a process
-// (keymoor-cli.exe with pipes), its standard output, exit statuses and a closed pipe.
+// keymoor-cli on Windows: in process, a file name outside the code page reaching the Win32
+// file layer and a message reaching a console; as a process (keymoor-cli.exe with pipes),
+// its standard output and file against the engine's run, exit statuses and a closed pipe.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
 #include <string>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -14,6 +13,7 @@
 #include "cli/Options.h"
 #include "engine/PasswordGenerator.h"
 #include "tests/engine/TempDir.h"
+#include "tests/windows/CliProcess.h"
 
 namespace {
 
@@ -25,101 +25,12 @@ int RunCli(const std::vector<std::string>& args) {
 
 // In process, where the file name reaches the file layer: the process test below holds the
 // files and statuses against the engine's run.
-TEST(CliOnWindows, FileNamesOutsideTheCodePageAndLfFiles) {
+TEST(CliOnWindows, AFileNameOutsideTheCodePage) {
   TempDir dir;
   // A file name outside any ANSI code page (UTF-8 here, as the entry point passes it).
   const std::string greek = dir.File("\xce\xba\xce\xbb\xce\xb5\xce\xb9\xce\xb4\xce\xaf.txt");
   EXPECT_EQ(RunCli({"-n", "2", "-o", greek}), 0);
   EXPECT_TRUE(std::filesystem::exists(std::filesystem::u8path(greek)));
-
-  const std::string cli = dir.File("cli.txt");
-  EXPECT_EQ(RunCli({"-l", "4", "-n", "3", "--lf", "-o", cli}), 0);
-  const std::string lf = TempDir::Read(cli);
-  ASSERT_EQ(lf.size(), 15u);
-  for (std::size_t at = 4; at < lf.size(); at += 5) EXPECT_EQ(lf[at], '\n');
-}
-
-}  // namespace
-
-namespace {
-
-// Owns one handle; closes it on destruction.
-class CHandle {
- public:
-  CHandle() = default;
-  explicit CHandle(HANDLE handle) : handle_(handle) {}
-  ~CHandle() { Close(); }
-  CHandle(const CHandle&) = delete;
-  CHandle& operator=(const CHandle&) = delete;
-  HANDLE Get() const { return handle_; }
-  HANDLE* Out() { return &handle_; }
-  void Close() {
-    if (handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
-    handle_ = nullptr;
-  }
-
- private:
-  HANDLE handle_ = nullptr;
-};
-
-// A pipe whose write end a child inherits.
-struct Pipe {
-  Pipe() {
-    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    EXPECT_TRUE(CreatePipe(read.Out(), write.Out(), &inherit, 0));
-    SetHandleInformation(read.Get(), HANDLE_FLAG_INHERIT, 0);
-  }
-  CHandle read, write;
-};
-
-std::string ReadAll(HANDLE from, std::size_t most = std::string::npos) {
-  std::string bytes;
-  char chunk[65536];
-  DWORD got = 0;
-  while (bytes.size() < most &&
-         ReadFile(from, chunk, static_cast<DWORD>(std::min(sizeof chunk, most - bytes.size())), &got, nullptr) &&
-         got > 0)
-    bytes.append(chunk, got);
-  return bytes;
-}
-
-struct Child {
-  DWORD status = 0;
-  std::string out, err;
-};
-
-// Starts keymoor-cli.exe with the command-line tail `args`, its standard output and error
-// on pipes. Reads at most `most` bytes of its output, then closes the pipe's read end (the
-// reader goes away), and waits for it to end.
-Child RunExe(const std::wstring& args, std::size_t most = std::string::npos) {
-  std::wstring exe = L"Z:";  // the Linux path of the build tree, through Wine's Z: drive
-  for (const char c : std::string(KEYMOOR_CLI)) exe += c == '/' ? L'\\' : static_cast<wchar_t>(c);
-  std::wstring line = L"\"" + exe + L"\" " + args;
-  Pipe out, err;
-  CHandle input(CreateFileW(L"NUL", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
-  SetHandleInformation(input.Get(), HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
-  STARTUPINFOW start{};
-  start.cb = sizeof start;
-  start.dwFlags = STARTF_USESTDHANDLES;
-  start.hStdInput = input.Get();
-  start.hStdOutput = out.write.Get();
-  start.hStdError = err.write.Get();
-  PROCESS_INFORMATION info{};
-  Child child;
-  if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &start, &info)) {
-    ADD_FAILURE() << "CreateProcessW failed: " << GetLastError();
-    return child;
-  }
-  CHandle process(info.hProcess), thread(info.hThread);
-  out.write.Close();
-  err.write.Close();
-  std::thread errors([&] { child.err = ReadAll(err.read.Get()); });
-  child.out = ReadAll(out.read.Get(), most);
-  out.read.Close();
-  errors.join();
-  EXPECT_EQ(WaitForSingleObject(process.Get(), 60000), WAIT_OBJECT_0);
-  GetExitCodeProcess(process.Get(), &child.status);
-  return child;
 }
 
 // A console shows a message whole whatever its code page, a file name outside it too.
