@@ -479,10 +479,11 @@ CFillTable::CFillTable(std::string_view pool) : length(static_cast<std::uint32_t
     exact = true;
     // Both the truncated product and the exact product's floor (AVX-512's fused multiply-add
     // rounded toward zero) must give r * L / 32767; the double product is exact.
-    for (std::uint32_t r = 0; r < 32768 && exact; ++r)
-      exact = ScaleOne(r, candidate) == static_cast<std::int32_t>(r * length / 32767) &&
-              static_cast<std::int32_t>(std::floor(static_cast<double>(r << 16) * candidate)) ==
-                  static_cast<std::int32_t>(r * length / 32767);
+    for (std::uint32_t r = 0; r < 32768 && exact; ++r) {
+      const auto want = static_cast<std::int32_t>(r * length / 32767);
+      exact = ScaleOne(r, candidate) == want &&
+              static_cast<std::int32_t>(std::floor(static_cast<double>(r << 16) * candidate)) == want;
+    }
     if (exact) scale = candidate;
   }
 }

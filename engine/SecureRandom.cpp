@@ -231,7 +231,7 @@ const AllFieldShuffles kFieldShuffles;
 
 // Fields of b bits: 64 from each group of 8b bytes. The group's bytes [b * q, b * q + b)
 // are spread to qword q, whose fields are its bits at 0, b, ..., 7b (so the fields follow
-// the little-endian bit stream); those below L are looked up in `kTables` 64-entry
+// the little-endian bit stream); those up to L - 1 are looked up in `kTables` 64-entry
 // quarters of the table and packed in order by one compress. Goes on until `room`
 // characters are made or the groups run out; returns the characters made and the groups
 // used in `used` (the rest of the last group's fields are dropped).
@@ -242,8 +242,7 @@ KM_AVX512_COMPRESS std::size_t Avx512Fields(const CSecureTable& t, const unsigne
   const FieldShuffles& f = kFieldShuffles.of[b];
   const __m512i spreadV = _mm512_load_si512(f.spread), shiftsV = _mm512_load_si512(f.shifts);
   const __m512i fieldMask = _mm512_set1_epi8(static_cast<char>((1u << b) - 1));
-  const __m512i below = _mm512_set1_epi8(static_cast<char>(t.length));
-  const __mmask64 all = t.length == 1u << b ? ~__mmask64{0} : 0;  // L = 2^b: every field is kept
+  const __m512i last = _mm512_set1_epi8(static_cast<char>(t.length - 1));
   const __mmask64 bytes = b == 8 ? ~__mmask64{0} : (__mmask64{1} << (8 * b)) - 1;
   const __m512i* table = reinterpret_cast<const __m512i*>(t.entries);
   const __m512i t0 = _mm512_loadu_si512(table), t1 = _mm512_loadu_si512(table + 1);
@@ -252,7 +251,7 @@ KM_AVX512_COMPRESS std::size_t Avx512Fields(const CSecureTable& t, const unsigne
   while (g < groups && made < room) {
     const __m512i x = _mm512_permutexvar_epi8(spreadV, _mm512_maskz_loadu_epi8(bytes, in + 8 * b * g++));
     const __m512i index = _mm512_and_si512(_mm512_multishift_epi64_epi8(shiftsV, x), fieldMask);
-    const __mmask64 keep = all | _mm512_cmplt_epu8_mask(index, below);
+    const __mmask64 keep = _mm512_cmple_epu8_mask(index, last);
     __m512i chars = kTables == 1 ? _mm512_permutexvar_epi8(index, t0) : _mm512_permutex2var_epi8(t0, index, t1);
     if (kTables == 4)
       chars = _mm512_mask_blend_epi8(_mm512_movepi8_mask(index), chars, _mm512_permutex2var_epi8(t2, index, t3));
