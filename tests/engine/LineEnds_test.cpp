@@ -42,7 +42,6 @@ TEST(LineEnds, LfLinesAreTheCrLfRunsLinesWithTheirCrDropped) {
       {"variable up to 16, every set", 16, true, true, "", nullptr, 200000},
       {"variable up to 300", 300, true, false, "", nullptr, 10000},
       {"variable, CR in the pool", 16, true, false, "\r", nullptr, 200000},
-      {"fixed 8, CR in the pool", 8, false, false, "\r", nullptr, 200000},
       {"masked", 0, false, false, "", "id-????-????", 200000},
   };
   TempDir dir;
