@@ -499,8 +499,9 @@ std::size_t CSecureRandom::Chunks(const CSecureTable& t, std::size_t chunks, cha
 void CSecureRandom::FillFields(const CSecureTable& t, char* out, std::size_t n) {
   for (std::size_t done = 0; done < n;) {
     std::size_t used = 0;
-    done += FieldsKernel(path_, t, reinterpret_cast<const unsigned char*>(words_ + next_), 2 * (kBufferWords - next_),
-                         out + done, n - done, used);
+    if (next_ < kBufferWords)  // else there is no segment yet, or it is used up
+      done += FieldsKernel(path_, t, reinterpret_cast<const unsigned char*>(words_ + next_), 2 * (kBufferWords - next_),
+                           out + done, n - done, used);
     if (used == 0) {
       Refill();  // too little left for a group: dropped, as by Take
     } else {
