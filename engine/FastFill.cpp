@@ -191,6 +191,50 @@ KM_SSE41 void Sse41Fill(const CFillTable& t, const CFillTable* second, std::uint
   }
 }
 
+// Both tables of a combined pair (CFillPair): q / L2 and q / L1 of one index q, packed as a
+// single table's indices are, so that each draw lands at its own place. The factors come
+// in registers: loaded from the pair on each step, they would be loaded again after every
+// store, which may alias anything.
+template <int kChunks>
+KM_SSE41 inline void Sse41PairStep(const CFillPair& p, __m128 scale, __m128i firstMul, __m128i secondMul,
+                                   const __m128i s[4], char* out, char* out2) {
+  __m128 bits[4];
+  Sse2Draws(s, bits);
+  __m128i q[4];
+  for (int i = 0; i < 4; ++i) q[i] = _mm_cvttps_epi32(_mm_mul_ps(bits[i], scale));
+  const __m128i low = _mm_packus_epi32(q[0], q[1]), high = _mm_packus_epi32(q[2], q[3]);
+  const __m128i first = _mm_packus_epi16(_mm_mulhi_epu16(low, firstMul), _mm_mulhi_epu16(high, firstMul));
+  const __m128i second = _mm_packus_epi16(_mm_mulhi_epu16(low, secondMul), _mm_mulhi_epu16(high, secondMul));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(out), Sse41Lookup(p.first->chunks, kChunks, first));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(out2), Sse41Lookup(p.second->chunks, 1, second));
+}
+
+template <int kChunks>
+KM_SSE41 void Sse41PairFill(const CFillPair& p, std::uint32_t state, char* out, char* out2, std::size_t n) {
+  const auto first = FirstStates<4>(state);
+  __m128i s[4];
+  for (int i = 0; i < 4; ++i) s[i] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(&first[4 * i]));
+  const CJump step = Jumps()[16];
+  const __m128i mul = _mm_set1_epi32(static_cast<int>(step.mul));
+  const __m128i add = _mm_set1_epi32(static_cast<int>(step.add));
+  const __m128 scale = _mm_set1_ps(p.scale);
+  const __m128i firstMul = _mm_set1_epi16(static_cast<short>(p.firstMul));
+  const __m128i secondMul = _mm_set1_epi16(static_cast<short>(p.secondMul));
+  std::size_t done = 0;
+  for (; done + 16 <= n; done += 16) {
+    Sse41PairStep<kChunks>(p, scale, firstMul, secondMul, s, out + done, out2 + done);
+    for (auto& lane : s) lane = _mm_add_epi32(_mm_mullo_epi32(lane, mul), add);
+  }
+  if (done < n) {
+    char tail[16], tail2[16];
+    Sse41PairStep<kChunks>(p, scale, firstMul, secondMul, s, tail, tail2);
+    std::memcpy(out + done, tail, n - done);
+    std::memcpy(out2 + done, tail2, n - done);
+    SecureWipe(tail, sizeof tail);
+    SecureWipe(tail2, sizeof tail2);
+  }
+}
+
 template <int kChunks>
 KM_SSE41 void Sse41ForStates(const CFillTable& t, const std::uint32_t* states, std::size_t n, char* out) {
   const auto lanes = ArrangeStates<4>(states, n);
@@ -254,6 +298,47 @@ KM_AVX2 void Avx2Fill(const CFillTable& t, const CFillTable* second, std::uint32
   }
 }
 
+// The SSE4.1 pair step and fill on 256-bit registers.
+template <int kChunks>
+KM_AVX2 inline void Avx2PairStep(const CFillPair& p, __m256 scale, __m256i firstMul, __m256i secondMul,
+                                 const __m256i s[4], char* out, char* out2) {
+  __m256 bits[4];
+  Avx2Draws(s, bits);
+  __m256i q[4];
+  for (int i = 0; i < 4; ++i) q[i] = _mm256_cvttps_epi32(_mm256_mul_ps(bits[i], scale));
+  const __m256i low = _mm256_packus_epi32(q[0], q[1]), high = _mm256_packus_epi32(q[2], q[3]);
+  const __m256i first = _mm256_packus_epi16(_mm256_mulhi_epu16(low, firstMul), _mm256_mulhi_epu16(high, firstMul));
+  const __m256i second = _mm256_packus_epi16(_mm256_mulhi_epu16(low, secondMul), _mm256_mulhi_epu16(high, secondMul));
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), Avx2Lookup(p.first->chunks, kChunks, first));
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(out2), Avx2Lookup(p.second->chunks, 1, second));
+}
+
+template <int kChunks>
+KM_AVX2 void Avx2PairFill(const CFillPair& p, std::uint32_t state, char* out, char* out2, std::size_t n) {
+  const auto first = FirstStates<8>(state);
+  __m256i s[4];
+  for (int i = 0; i < 4; ++i) s[i] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(&first[8 * i]));
+  const CJump step = Jumps()[32];
+  const __m256i mul = _mm256_set1_epi32(static_cast<int>(step.mul));
+  const __m256i add = _mm256_set1_epi32(static_cast<int>(step.add));
+  const __m256 scale = _mm256_set1_ps(p.scale);
+  const __m256i firstMul = _mm256_set1_epi16(static_cast<short>(p.firstMul));
+  const __m256i secondMul = _mm256_set1_epi16(static_cast<short>(p.secondMul));
+  std::size_t done = 0;
+  for (; done + 32 <= n; done += 32) {
+    Avx2PairStep<kChunks>(p, scale, firstMul, secondMul, s, out + done, out2 + done);
+    for (auto& lane : s) lane = _mm256_add_epi32(_mm256_mullo_epi32(lane, mul), add);
+  }
+  if (done < n) {
+    char tail[32], tail2[32];
+    Avx2PairStep<kChunks>(p, scale, firstMul, secondMul, s, tail, tail2);
+    std::memcpy(out + done, tail, n - done);
+    std::memcpy(out2 + done, tail2, n - done);
+    SecureWipe(tail, sizeof tail);
+    SecureWipe(tail2, sizeof tail2);
+  }
+}
+
 template <int kChunks>
 KM_AVX2 void Avx2ForStates(const CFillTable& t, const std::uint32_t* states, std::size_t n, char* out) {
   const auto lanes = ArrangeStates<8>(states, n);
@@ -284,6 +369,15 @@ template <std::size_t... k>
 constexpr std::array<StatesKernel, sizeof...(k)> Sse41StatesKernels(std::index_sequence<k...>) {
   return {&Sse41ForStates<k + 1>...};
 }
+using PairKernel = void (*)(const CFillPair&, std::uint32_t, char*, char*, std::size_t);
+template <std::size_t... k>
+constexpr std::array<PairKernel, sizeof...(k)> Avx2PairFills(std::index_sequence<k...>) {
+  return {&Avx2PairFill<k + 1>...};
+}
+template <std::size_t... k>
+constexpr std::array<PairKernel, sizeof...(k)> Sse41PairFills(std::index_sequence<k...>) {
+  return {&Sse41PairFill<k + 1>...};
+}
 // One table; two; two of which the second fits one chunk (the steps between variable lengths).
 constexpr auto kAvx2Fills = Avx2Fills<-1>(std::make_index_sequence<16>());
 constexpr auto kAvx2Fills2 = Avx2Fills<0>(std::make_index_sequence<16>());
@@ -293,6 +387,8 @@ constexpr auto kSse41Fills = Sse41Fills<-1>(std::make_index_sequence<16>());
 constexpr auto kSse41Fills2 = Sse41Fills<0>(std::make_index_sequence<16>());
 constexpr auto kSse41Fills2One = Sse41Fills<1>(std::make_index_sequence<16>());
 constexpr auto kSse41ForStates = Sse41StatesKernels(std::make_index_sequence<16>());
+constexpr auto kAvx2PairFills = Avx2PairFills(std::make_index_sequence<16>());
+constexpr auto kSse41PairFills = Sse41PairFills(std::make_index_sequence<16>());
 
 // --- AVX-512 with byte permutes: 64 draws a step; a lookup of 64 or 128 entries is one
 // instruction.
@@ -379,11 +475,11 @@ KM_AVX512 void Avx512ForStates(const CFillTable& t, const std::uint32_t* states,
   SecureWipe(chars, sizeof chars);
 }
 
-// One or two tables' characters for the next n draws on the active path.
+// One table's characters, or a pair's, for the next n draws on the active path.
 template <bool kTwo>
-void Fill(const CFillTable& table, const CFillTable* second, std::uint32_t& state, char* out, char* out2,
-          std::size_t n) {
+void Fill(const CFillTable& table, const CFillPair* pair, std::uint32_t& state, char* out, char* out2, std::size_t n) {
   if (n == 0) return;
+  const CFillTable* const second = kTwo ? pair->second : nullptr;
   if (!table.exact || (kTwo && !second->exact)) {
     CRandomSource one;
     one.Seed(state);
@@ -395,7 +491,13 @@ void Fill(const CFillTable& table, const CFillTable* second, std::uint32_t& stat
     state = one.State();
     return;
   }
-  switch (ActiveFillPath()) {
+  const FillPath path = ActiveFillPath();
+  if (kTwo && pair->combined && (path == FillPath::Avx2 || path == FillPath::Sse41)) {
+    (path == FillPath::Avx2 ? kAvx2PairFills : kSse41PairFills)[table.chunkCount - 1](*pair, state, out, out2, n);
+    state = CJump::Of(n).Apply(state);
+    return;
+  }
+  switch (path) {
     case FillPath::Avx512:
       Avx512Fill<kTwo>(table, second, state, out, out2, n);
       break;
@@ -464,37 +566,65 @@ FillPath LimitFillPath(FillPath limit) {
   return ActiveFillPath();
 }
 
-CFillTable::CFillTable(std::string_view pool) : length(static_cast<std::uint32_t>(pool.size())) {
-  std::memcpy(entries, pool.data(), length);
-  entries[length] = entries[length - 1];
-  chunkCount = static_cast<int>(length / 16 + 1);
-  MakeShuffleChunks(entries, chunkCount, chunks);
+namespace {
 
-  // The factor nearest L / (32767 * 65536) from above usually scales every r exactly;
-  // its neighbours are tried in case rounding defeats it.
+// The single-precision factor that scales every r to r * length / 32767, truncated, or
+// false when there is none. The factor nearest length / (32767 * 65536) from above
+// usually does; its neighbours are tried in case rounding defeats it.
+bool FindExactScale(std::uint32_t length, float& scale) {
   const float start = std::nextafter(static_cast<float>(length / 2147418112.0), 1.0f);
-  for (int attempt = 0; attempt < 16 && !exact; ++attempt) {
+  for (int attempt = 0; attempt < 16; ++attempt) {
     float candidate = start;
     for (int k = 0; k < (attempt + 1) / 2; ++k) candidate = std::nextafter(candidate, attempt % 2 ? 1.0f : 0.0f);
-    exact = true;
+    bool exact = true;
     // Both the truncated product and the exact product's floor (AVX-512's fused multiply-add
-    // rounded toward zero) must give r * L / 32767; the double product is exact.
+    // rounded toward zero) must give r * length / 32767; the double product is exact.
     for (std::uint32_t r = 0; r < 32768 && exact; ++r) {
       const auto want = static_cast<std::int32_t>(r * length / 32767);
       exact = ScaleOne(r, candidate) == want &&
               static_cast<std::int32_t>(std::floor(static_cast<double>(r << 16) * candidate)) == want;
     }
-    if (exact) scale = candidate;
+    if (exact) {
+      scale = candidate;
+      return true;
+    }
   }
+  return false;
+}
+
+// The multiplier for which (q * mul) >> 16 is q / divisor for every q up to `most`, or
+// false when there is none.
+bool FindDivision(std::uint32_t divisor, std::uint32_t most, std::uint16_t& mul) {
+  const std::uint32_t m = (65536 + divisor - 1) / divisor;
+  if (m > 0xFFFF) return false;
+  for (std::uint32_t q = 0; q <= most; ++q)
+    if ((q * m) >> 16 != q / divisor) return false;
+  mul = static_cast<std::uint16_t>(m);
+  return true;
+}
+
+}  // namespace
+
+CFillTable::CFillTable(std::string_view pool) : length(static_cast<std::uint32_t>(pool.size())) {
+  std::memcpy(entries, pool.data(), length);
+  entries[length] = entries[length - 1];
+  chunkCount = static_cast<int>(length / 16 + 1);
+  MakeShuffleChunks(entries, chunkCount, chunks);
+  exact = FindExactScale(length, scale);
+}
+
+CFillPair::CFillPair(const CFillTable& one, const CFillTable& two) : first(&one), second(&two) {
+  const std::uint32_t product = one.length * two.length;
+  combined = one.exact && two.exact && two.chunkCount == 1 && product <= 0xFFFF && FindExactScale(product, scale) &&
+             FindDivision(two.length, product, firstMul) && FindDivision(one.length, product, secondMul);
 }
 
 void FillChars(const CFillTable& table, std::uint32_t& state, char* out, std::size_t n) {
   Fill<false>(table, nullptr, state, out, nullptr, n);
 }
 
-void FillChars(const CFillTable& table, const CFillTable& second, std::uint32_t& state, char* out, char* out2,
-               std::size_t n) {
-  Fill<true>(table, &second, state, out, out2, n);
+void FillChars(const CFillPair& pair, std::uint32_t& state, char* out, char* out2, std::size_t n) {
+  Fill<true>(*pair.first, &pair, state, out, out2, n);
 }
 
 void CharsForStates(FillPath path, const CFillTable& table, const std::uint32_t* states, std::size_t n, char* out) {

@@ -65,13 +65,31 @@ struct CFillTable {
   int chunkCount = 0;  // chunks in use: ceil((L + 1) / 16)
 };
 
+// Two tables mapping the same draws (a pool, and the steps between variable lengths).
+// Where it is exact, one index q = r * L1 * L2 / 32767 serves both: q / L2 is r * L1 /
+// 32767 and q / L1 is r * L2 / 32767 (the floor of a floor divided by a whole number is
+// the floor of the quotient), each the high half of a 16-bit multiply, which costs less
+// than a scaling of its own.
+struct CFillPair {
+  CFillPair(const CFillTable& first, const CFillTable& second);
+
+  const CFillTable* first;
+  const CFillTable* second;
+  // True when L1 * L2 fits 16 bits, `scale` gives q exactly for every r, both divisions
+  // are exact for every q up to L1 * L2, and the second table fits one lookup chunk. The
+  // AVX2 and SSE4.1 paths then take one index; the others map each table on its own.
+  bool combined = false;
+  float scale = 0;  // as CFillTable::scale, for L1 * L2
+  // q / L2 = (q * firstMul) >> 16 and q / L1 = (q * secondMul) >> 16.
+  std::uint16_t firstMul = 0, secondMul = 0;
+};
+
 // Writes the pool characters of the next n draws to out[0, n) and advances `state` by n
 // draws, exactly as n calls of Pick(L) would.
 void FillChars(const CFillTable& table, std::uint32_t& state, char* out, std::size_t n);
-// The same, and the entries of `second` for the same draws to out2[0, n): two mappings
-// of one stream for the price of little more than one.
-void FillChars(const CFillTable& table, const CFillTable& second, std::uint32_t& state, char* out, char* out2,
-               std::size_t n);
+// The same for the pair's first table, and the entries of its second for the same draws
+// to out2[0, n): two mappings of one stream for the price of little more than one.
+void FillChars(const CFillPair& pair, std::uint32_t& state, char* out, char* out2, std::size_t n);
 
 // Tests: the characters that `path` makes for the given states (each the state after a
 // draw), to check the scaling and lookup for every r. n may be any count.

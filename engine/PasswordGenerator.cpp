@@ -65,9 +65,6 @@ class CExactSource {
   Mark Now() const { return state_; }
   static Mark After(Mark from, std::size_t draws) { return CJump::Of(draws).Apply(from); }
   void Fill(const Table& table, char* out, std::size_t n) { FillChars(table, state_, out, n); }
-  void Fill(const Table& table, const Table& second, char* out, char* out2, std::size_t n) {
-    FillChars(table, second, state_, out, out2, n);
-  }
   std::uint32_t Below(std::uint32_t n) {
     CRandomSource one;
     one.Seed(state_);
@@ -130,12 +127,14 @@ class CStage {
       // table's bytes.
       const std::size_t prefix = capacity, segment = std::max(kSegment, capacity);
       const std::size_t half = prefix + segment + 32;
+      std::optional<CFillPair> pair;
+      if (second) pair.emplace(table, *second);
       ring_.emplace(
           second ? 2 * half : half,
-          [base = base_, &table, second, half, prefix, segment](std::uint64_t k, char* slot, bool) {
+          [base = base_, &table, pair, half, prefix, segment](std::uint64_t k, char* slot, bool) {
             std::uint32_t state = Source::After(base, k * segment);
-            if (second) {
-              FillChars(table, *second, state, slot + prefix, slot + half + prefix, segment);
+            if (pair) {
+              FillChars(*pair, state, slot + prefix, slot + half + prefix, segment);
             } else {
               FillChars(table, state, slot + prefix, segment);
             }

@@ -166,10 +166,44 @@ TEST(FastFill, FillsAnyCountAndLeavesTheStateAfterIt) {
       // Two tables over the same draws.
       out.assign(n + 8, '#');
       state = seed;
-      FillChars(table, second, state, out.data(), out2.data(), n);
+      FillChars(CFillPair(table, second), state, out.data(), out2.data(), n);
       EXPECT_EQ(out, expected + "########");
       EXPECT_EQ(out2, expectedOther + "########");
       EXPECT_EQ(state, reference.state);
+    }
+  }
+}
+
+// A pool and the steps of variable lengths up to 6 to 19 over the same draws: where one
+// index serves both tables, and where it cannot, every path gives both exactly, over
+// enough draws to meet nearly every r.
+TEST(FastFill, PairsOfTablesMapEachDrawExactly) {
+  std::mt19937 rng(19);
+  EXPECT_TRUE(CFillPair(CFillTable(DistinctBytes(62, rng)), CFillTable(DistinctBytes(12, rng))).combined);
+  EXPECT_FALSE(CFillPair(CFillTable(DistinctBytes(1, rng)), CFillTable(DistinctBytes(12, rng))).combined);
+  const std::size_t n = (1u << 17) + 13;
+  std::string out(n, '\0'), out2(n, '\0');
+  for (std::uint32_t length : {1u, 26u, 62u, 94u, 200u, 255u}) {
+    for (std::uint32_t steps = 2; steps <= 15; ++steps) {
+      const std::string pool = DistinctBytes(length, rng), lengths = DistinctBytes(steps, rng);
+      const CFillTable table(pool), second(lengths);
+      const CFillPair pair(table, second);
+      const std::uint32_t seed = rng();
+      Reference reference{seed};
+      std::string expected(n, '\0'), expected2(n, '\0');
+      for (std::size_t k = 0; k < n; ++k) {
+        const std::uint32_t before = reference.state;
+        expected[k] = pool[reference.Pick(length)];
+        reference.state = before;
+        expected2[k] = lengths[reference.Pick(steps)];
+      }
+      for (FillPath path : Paths()) {
+        PathLimit limit(path);
+        std::uint32_t state = seed;
+        FillChars(pair, state, out.data(), out2.data(), n);
+        ASSERT_TRUE(out == expected && out2 == expected2 && state == reference.state)
+            << length << " and " << steps << (pair.combined ? ", one index" : "") << " on " << FillPathName(path);
+      }
     }
   }
 }
