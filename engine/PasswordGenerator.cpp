@@ -224,34 +224,43 @@ class CVariableLines {
   template <bool kShort>
   std::size_t Walk(const unsigned char* steps, const char* chars, std::size_t ready, char*& at, const char* last,
                    std::int64_t& left) {
-    std::size_t p = 0, guess = 0, guessed = 0;
-    // Local copies: the byte stores below would otherwise make the compiler reload them.
-    std::size_t* const starts = starts_.data();
-    char* const sideStart = side_.Data();
+    std::size_t p = 0, half = 0, guess = 0, guessed = 0;
+    char* const sideStart = side_.Data();  // a local copy: the byte stores below would reload it
     char* out = at;
     // Both walks only with room and count for every line below `ready`: a line takes at
     // least 6 draws and one byte more than its draws, and the last ends by ready + N.
     if (ready >= 64 && left > static_cast<std::int64_t>(ready) &&
         last - out >= static_cast<std::ptrdiff_t>(2 * ready)) {
-      const std::size_t half = ready / 2;
+      half = ready / 2;
       char* side = sideStart;
-      for (guess = half; p < half && guess < ready; ++guessed) {
-        const std::size_t n = steps[p], m = steps[guess];
-        out += Line<kShort>(chars + p, n, out);
-        p += n;
-        starts[guessed] = guess;
-        side += Line<kShort>(chars + guess, m, side);
-        guess += m;
+      // Each walk follows a pointer into the steps, so that the read each line waits for
+      // has its address in a register (an indexed address takes a cycle more), and one into
+      // the characters beside it.
+      const unsigned char *a = steps, *g = steps + half;
+      const unsigned char *const middle = g, *const end = steps + ready;
+      const char *aChars = chars, *gChars = chars + half;
+      for (; a < middle && g < end; ++guessed) {
+        const std::size_t n = *a, m = *g;
+        out += Line<kShort>(aChars, n, out);
+        a += n;
+        aChars += n;
+        side += Line<kShort>(gChars, m, side);
+        g += m;
+        gChars += m;
       }
+      p = static_cast<std::size_t>(a - steps);
+      guess = static_cast<std::size_t>(g - steps);
       left -= static_cast<std::int64_t>(guessed);
     }
-    for (std::size_t j = 0; p < ready && left > 0 && out <= last;) {
-      while (j < guessed && starts[j] < p) ++j;
-      if (j < guessed && starts[j] == p) {  // on the guessed track: the rest of its lines are right
-        // A line of n draws is n + 1 bytes, so line j of the guessed track starts
-        // starts[j] - starts[0] + j bytes into the side buffer, and the track ends at
-        // guess - starts[0] + guessed.
-        const std::size_t from = starts[j] - starts[0] + j, to = guess - starts[0] + guessed;
+    // The guessed track's line j starts at draw `start`; the track is walked again (steps
+    // only) beside the first, which usually lands on one of its line starts within a few
+    // lines.
+    for (std::size_t j = 0, start = half; p < ready && left > 0 && out <= last;) {
+      for (; j < guessed && start < p; ++j) start += steps[start];
+      if (j < guessed && start == p) {  // on the guessed track: the rest of its lines are right
+        // A line of n draws is n + 1 bytes, so line j of the guessed track starts start -
+        // half + j bytes into the side buffer, and the track ends at guess - half + guessed.
+        const std::size_t from = start - half + j, to = guess - half + guessed;
         std::memcpy(out, sideStart + from, to - from);
         out += to - from;
         left -= static_cast<std::int64_t>(guessed - j);
@@ -282,7 +291,6 @@ class CVariableLines {
 
   bool short_;
   CWipedBuffer side_ = CWipedBuffer(2 * kStaged + 64);
-  std::vector<std::size_t> starts_ = std::vector<std::size_t>(kStaged / 6 + 2);
 };
 
 std::size_t NominalLength(const CGenerationSettings& s) {
