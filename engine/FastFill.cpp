@@ -156,83 +156,85 @@ KM_SSE41 inline __m128i Sse41Chars(const CFillTable& t, const __m128 bits[4]) {
   return Sse41Lookup(t.chunks, kChunks > 0 ? kChunks : t.chunkCount, bytes);
 }
 
-// kSecond: -1 for no second table; else its chunk count when fixed (1), or 0 for any.
+// The steps of a fill: each makes the characters of the draws of one step of lane states
+// into out (and out2, with two tables). Their factors are members, in registers once the
+// fill is inlined: loaded from a table on each step instead, they would be loaded again
+// after every store, which may alias anything.
+
+// One table, or two mapped on their own. kSecond: -1 for no second table; else its chunk
+// count when fixed (1), or 0 for any.
 template <int kChunks, int kSecond>
-KM_SSE41 inline void Sse41Step(const CFillTable& t, const CFillTable* second, const __m128i s[4], char* out,
-                               char* out2) {
-  __m128 bits[4];
-  Sse2Draws(s, bits);
-  _mm_storeu_si128(reinterpret_cast<__m128i*>(out), Sse41Chars<kChunks>(t, bits));
-  if constexpr (kSecond >= 0)
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out2), Sse41Chars < kSecond < 0 ? 0 : kSecond > (*second, bits));
+struct Sse41Tables {
+  static constexpr bool kTwo = kSecond >= 0;
+  KM_SSE41 void operator()(const __m128i s[4], char* out, char* out2) const {
+    __m128 bits[4];
+    Sse2Draws(s, bits);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), Sse41Chars<kChunks>(t, bits));
+    if constexpr (kTwo) _mm_storeu_si128(reinterpret_cast<__m128i*>(out2), Sse41Chars<kSecond>(*second, bits));
+  }
+  const CFillTable& t;
+  const CFillTable* second;
+};
+
+// Both tables of a combined pair (CFillPair): q / L2 and q / L1 of one index q, packed as a
+// single table's indices are, so that each draw lands at its own place.
+template <int kChunks>
+struct Sse41Pair {
+  static constexpr bool kTwo = true;
+  KM_SSE41 explicit Sse41Pair(const CFillPair& pair)
+      : p(pair),
+        scale(_mm_set1_ps(pair.scale)),
+        firstMul(_mm_set1_epi16(static_cast<short>(pair.firstMul))),
+        secondMul(_mm_set1_epi16(static_cast<short>(pair.secondMul))) {}
+  KM_SSE41 void operator()(const __m128i s[4], char* out, char* out2) const {
+    __m128 bits[4];
+    Sse2Draws(s, bits);
+    __m128i q[4];
+    for (int i = 0; i < 4; ++i) q[i] = _mm_cvttps_epi32(_mm_mul_ps(bits[i], scale));
+    const __m128i low = _mm_packus_epi32(q[0], q[1]), high = _mm_packus_epi32(q[2], q[3]);
+    const __m128i first = _mm_packus_epi16(_mm_mulhi_epu16(low, firstMul), _mm_mulhi_epu16(high, firstMul));
+    const __m128i second = _mm_packus_epi16(_mm_mulhi_epu16(low, secondMul), _mm_mulhi_epu16(high, secondMul));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), Sse41Lookup(p.first->chunks, kChunks, first));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out2), Sse41Lookup(p.second->chunks, 1, second));
+  }
+  const CFillPair& p;
+  __m128 scale;
+  __m128i firstMul, secondMul;
+};
+
+// A whole fill of n draws by `step`, the tail through a buffer.
+template <class Step>
+KM_SSE41 void Sse41Run(const Step step, std::uint32_t state, char* out, char* out2, std::size_t n) {
+  const auto first = FirstStates<4>(state);
+  __m128i s[4];
+  for (int i = 0; i < 4; ++i) s[i] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(&first[4 * i]));
+  const CJump jump = Jumps()[16];
+  const __m128i mul = _mm_set1_epi32(static_cast<int>(jump.mul));
+  const __m128i add = _mm_set1_epi32(static_cast<int>(jump.add));
+  std::size_t done = 0;
+  for (; done + 16 <= n; done += 16) {
+    step(s, out + done, Step::kTwo ? out2 + done : nullptr);
+    for (auto& lane : s) lane = _mm_add_epi32(_mm_mullo_epi32(lane, mul), add);
+  }
+  if (done < n) {
+    char tail[16], tail2[16];
+    step(s, tail, tail2);
+    std::memcpy(out + done, tail, n - done);
+    if constexpr (Step::kTwo) std::memcpy(out2 + done, tail2, n - done);
+    SecureWipe(tail, sizeof tail);
+    SecureWipe(tail2, sizeof tail2);
+  }
 }
 
 template <int kChunks, int kSecond>
 KM_SSE41 void Sse41Fill(const CFillTable& t, const CFillTable* second, std::uint32_t state, char* out, char* out2,
                         std::size_t n) {
-  const auto first = FirstStates<4>(state);
-  __m128i s[4];
-  for (int i = 0; i < 4; ++i) s[i] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(&first[4 * i]));
-  const CJump step = Jumps()[16];
-  const __m128i mul = _mm_set1_epi32(static_cast<int>(step.mul));
-  const __m128i add = _mm_set1_epi32(static_cast<int>(step.add));
-  std::size_t done = 0;
-  for (; done + 16 <= n; done += 16) {
-    Sse41Step<kChunks, kSecond>(t, second, s, out + done, kSecond >= 0 ? out2 + done : nullptr);
-    for (auto& lane : s) lane = _mm_add_epi32(_mm_mullo_epi32(lane, mul), add);
-  }
-  if (done < n) {
-    char tail[16], tail2[16];
-    Sse41Step<kChunks, kSecond>(t, second, s, tail, tail2);
-    std::memcpy(out + done, tail, n - done);
-    if constexpr (kSecond >= 0) std::memcpy(out2 + done, tail2, n - done);
-    SecureWipe(tail, sizeof tail);
-    SecureWipe(tail2, sizeof tail2);
-  }
-}
-
-// Both tables of a combined pair (CFillPair): q / L2 and q / L1 of one index q, packed as a
-// single table's indices are, so that each draw lands at its own place. The factors come
-// in registers: loaded from the pair on each step, they would be loaded again after every
-// store, which may alias anything.
-template <int kChunks>
-KM_SSE41 inline void Sse41PairStep(const CFillPair& p, __m128 scale, __m128i firstMul, __m128i secondMul,
-                                   const __m128i s[4], char* out, char* out2) {
-  __m128 bits[4];
-  Sse2Draws(s, bits);
-  __m128i q[4];
-  for (int i = 0; i < 4; ++i) q[i] = _mm_cvttps_epi32(_mm_mul_ps(bits[i], scale));
-  const __m128i low = _mm_packus_epi32(q[0], q[1]), high = _mm_packus_epi32(q[2], q[3]);
-  const __m128i first = _mm_packus_epi16(_mm_mulhi_epu16(low, firstMul), _mm_mulhi_epu16(high, firstMul));
-  const __m128i second = _mm_packus_epi16(_mm_mulhi_epu16(low, secondMul), _mm_mulhi_epu16(high, secondMul));
-  _mm_storeu_si128(reinterpret_cast<__m128i*>(out), Sse41Lookup(p.first->chunks, kChunks, first));
-  _mm_storeu_si128(reinterpret_cast<__m128i*>(out2), Sse41Lookup(p.second->chunks, 1, second));
+  Sse41Run(Sse41Tables<kChunks, kSecond>{t, second}, state, out, out2, n);
 }
 
 template <int kChunks>
 KM_SSE41 void Sse41PairFill(const CFillPair& p, std::uint32_t state, char* out, char* out2, std::size_t n) {
-  const auto first = FirstStates<4>(state);
-  __m128i s[4];
-  for (int i = 0; i < 4; ++i) s[i] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(&first[4 * i]));
-  const CJump step = Jumps()[16];
-  const __m128i mul = _mm_set1_epi32(static_cast<int>(step.mul));
-  const __m128i add = _mm_set1_epi32(static_cast<int>(step.add));
-  const __m128 scale = _mm_set1_ps(p.scale);
-  const __m128i firstMul = _mm_set1_epi16(static_cast<short>(p.firstMul));
-  const __m128i secondMul = _mm_set1_epi16(static_cast<short>(p.secondMul));
-  std::size_t done = 0;
-  for (; done + 16 <= n; done += 16) {
-    Sse41PairStep<kChunks>(p, scale, firstMul, secondMul, s, out + done, out2 + done);
-    for (auto& lane : s) lane = _mm_add_epi32(_mm_mullo_epi32(lane, mul), add);
-  }
-  if (done < n) {
-    char tail[16], tail2[16];
-    Sse41PairStep<kChunks>(p, scale, firstMul, secondMul, s, tail, tail2);
-    std::memcpy(out + done, tail, n - done);
-    std::memcpy(out2 + done, tail2, n - done);
-    SecureWipe(tail, sizeof tail);
-    SecureWipe(tail2, sizeof tail2);
-  }
+  Sse41Run(Sse41Pair<kChunks>(p), state, out, out2, n);
 }
 
 template <int kChunks>
@@ -241,7 +243,7 @@ KM_SSE41 void Sse41ForStates(const CFillTable& t, const std::uint32_t* states, s
   __m128i s[4];
   for (int i = 0; i < 4; ++i) s[i] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(&lanes[4 * i]));
   char chars[16];
-  Sse41Step<kChunks, -1>(t, nullptr, s, chars, nullptr);
+  Sse41Tables<kChunks, -1>{t, nullptr}(s, chars, nullptr);
   std::memcpy(out, chars, n);
   SecureWipe(chars, sizeof chars);
 }
@@ -264,79 +266,76 @@ KM_AVX2 inline __m256i Avx2Chars(const CFillTable& t, const __m256 bits[4]) {
   return Avx2Lookup(t.chunks, kChunks > 0 ? kChunks : t.chunkCount, bytes);
 }
 
-// kSecond: -1 for no second table; else its chunk count when fixed (1), or 0 for any.
+// The SSE4.1 steps and fill on 256-bit registers.
 template <int kChunks, int kSecond>
-KM_AVX2 inline void Avx2Step(const CFillTable& t, const CFillTable* second, const __m256i s[4], char* out, char* out2) {
-  __m256 bits[4];
-  Avx2Draws(s, bits);
-  _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), Avx2Chars<kChunks>(t, bits));
-  if constexpr (kSecond >= 0)
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out2), Avx2Chars < kSecond < 0 ? 0 : kSecond > (*second, bits));
+struct Avx2Tables {
+  static constexpr bool kTwo = kSecond >= 0;
+  KM_AVX2 void operator()(const __m256i s[4], char* out, char* out2) const {
+    __m256 bits[4];
+    Avx2Draws(s, bits);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), Avx2Chars<kChunks>(t, bits));
+    if constexpr (kTwo) _mm256_storeu_si256(reinterpret_cast<__m256i*>(out2), Avx2Chars<kSecond>(*second, bits));
+  }
+  const CFillTable& t;
+  const CFillTable* second;
+};
+
+template <int kChunks>
+struct Avx2Pair {
+  static constexpr bool kTwo = true;
+  KM_AVX2 explicit Avx2Pair(const CFillPair& pair)
+      : p(pair),
+        scale(_mm256_set1_ps(pair.scale)),
+        firstMul(_mm256_set1_epi16(static_cast<short>(pair.firstMul))),
+        secondMul(_mm256_set1_epi16(static_cast<short>(pair.secondMul))) {}
+  KM_AVX2 void operator()(const __m256i s[4], char* out, char* out2) const {
+    __m256 bits[4];
+    Avx2Draws(s, bits);
+    __m256i q[4];
+    for (int i = 0; i < 4; ++i) q[i] = _mm256_cvttps_epi32(_mm256_mul_ps(bits[i], scale));
+    const __m256i low = _mm256_packus_epi32(q[0], q[1]), high = _mm256_packus_epi32(q[2], q[3]);
+    const __m256i first = _mm256_packus_epi16(_mm256_mulhi_epu16(low, firstMul), _mm256_mulhi_epu16(high, firstMul));
+    const __m256i second = _mm256_packus_epi16(_mm256_mulhi_epu16(low, secondMul), _mm256_mulhi_epu16(high, secondMul));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), Avx2Lookup(p.first->chunks, kChunks, first));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out2), Avx2Lookup(p.second->chunks, 1, second));
+  }
+  const CFillPair& p;
+  __m256 scale;
+  __m256i firstMul, secondMul;
+};
+
+template <class Step>
+KM_AVX2 void Avx2Run(const Step step, std::uint32_t state, char* out, char* out2, std::size_t n) {
+  const auto first = FirstStates<8>(state);
+  __m256i s[4];
+  for (int i = 0; i < 4; ++i) s[i] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(&first[8 * i]));
+  const CJump jump = Jumps()[32];
+  const __m256i mul = _mm256_set1_epi32(static_cast<int>(jump.mul));
+  const __m256i add = _mm256_set1_epi32(static_cast<int>(jump.add));
+  std::size_t done = 0;
+  for (; done + 32 <= n; done += 32) {
+    step(s, out + done, Step::kTwo ? out2 + done : nullptr);
+    for (auto& lane : s) lane = _mm256_add_epi32(_mm256_mullo_epi32(lane, mul), add);
+  }
+  if (done < n) {
+    char tail[32], tail2[32];
+    step(s, tail, tail2);
+    std::memcpy(out + done, tail, n - done);
+    if constexpr (Step::kTwo) std::memcpy(out2 + done, tail2, n - done);
+    SecureWipe(tail, sizeof tail);
+    SecureWipe(tail2, sizeof tail2);
+  }
 }
 
 template <int kChunks, int kSecond>
 KM_AVX2 void Avx2Fill(const CFillTable& t, const CFillTable* second, std::uint32_t state, char* out, char* out2,
                       std::size_t n) {
-  const auto first = FirstStates<8>(state);
-  __m256i s[4];
-  for (int i = 0; i < 4; ++i) s[i] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(&first[8 * i]));
-  const CJump step = Jumps()[32];
-  const __m256i mul = _mm256_set1_epi32(static_cast<int>(step.mul));
-  const __m256i add = _mm256_set1_epi32(static_cast<int>(step.add));
-  std::size_t done = 0;
-  for (; done + 32 <= n; done += 32) {
-    Avx2Step<kChunks, kSecond>(t, second, s, out + done, kSecond >= 0 ? out2 + done : nullptr);
-    for (auto& lane : s) lane = _mm256_add_epi32(_mm256_mullo_epi32(lane, mul), add);
-  }
-  if (done < n) {
-    char tail[32], tail2[32];
-    Avx2Step<kChunks, kSecond>(t, second, s, tail, tail2);
-    std::memcpy(out + done, tail, n - done);
-    if constexpr (kSecond >= 0) std::memcpy(out2 + done, tail2, n - done);
-    SecureWipe(tail, sizeof tail);
-    SecureWipe(tail2, sizeof tail2);
-  }
-}
-
-// The SSE4.1 pair step and fill on 256-bit registers.
-template <int kChunks>
-KM_AVX2 inline void Avx2PairStep(const CFillPair& p, __m256 scale, __m256i firstMul, __m256i secondMul,
-                                 const __m256i s[4], char* out, char* out2) {
-  __m256 bits[4];
-  Avx2Draws(s, bits);
-  __m256i q[4];
-  for (int i = 0; i < 4; ++i) q[i] = _mm256_cvttps_epi32(_mm256_mul_ps(bits[i], scale));
-  const __m256i low = _mm256_packus_epi32(q[0], q[1]), high = _mm256_packus_epi32(q[2], q[3]);
-  const __m256i first = _mm256_packus_epi16(_mm256_mulhi_epu16(low, firstMul), _mm256_mulhi_epu16(high, firstMul));
-  const __m256i second = _mm256_packus_epi16(_mm256_mulhi_epu16(low, secondMul), _mm256_mulhi_epu16(high, secondMul));
-  _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), Avx2Lookup(p.first->chunks, kChunks, first));
-  _mm256_storeu_si256(reinterpret_cast<__m256i*>(out2), Avx2Lookup(p.second->chunks, 1, second));
+  Avx2Run(Avx2Tables<kChunks, kSecond>{t, second}, state, out, out2, n);
 }
 
 template <int kChunks>
 KM_AVX2 void Avx2PairFill(const CFillPair& p, std::uint32_t state, char* out, char* out2, std::size_t n) {
-  const auto first = FirstStates<8>(state);
-  __m256i s[4];
-  for (int i = 0; i < 4; ++i) s[i] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(&first[8 * i]));
-  const CJump step = Jumps()[32];
-  const __m256i mul = _mm256_set1_epi32(static_cast<int>(step.mul));
-  const __m256i add = _mm256_set1_epi32(static_cast<int>(step.add));
-  const __m256 scale = _mm256_set1_ps(p.scale);
-  const __m256i firstMul = _mm256_set1_epi16(static_cast<short>(p.firstMul));
-  const __m256i secondMul = _mm256_set1_epi16(static_cast<short>(p.secondMul));
-  std::size_t done = 0;
-  for (; done + 32 <= n; done += 32) {
-    Avx2PairStep<kChunks>(p, scale, firstMul, secondMul, s, out + done, out2 + done);
-    for (auto& lane : s) lane = _mm256_add_epi32(_mm256_mullo_epi32(lane, mul), add);
-  }
-  if (done < n) {
-    char tail[32], tail2[32];
-    Avx2PairStep<kChunks>(p, scale, firstMul, secondMul, s, tail, tail2);
-    std::memcpy(out + done, tail, n - done);
-    std::memcpy(out2 + done, tail2, n - done);
-    SecureWipe(tail, sizeof tail);
-    SecureWipe(tail2, sizeof tail2);
-  }
+  Avx2Run(Avx2Pair<kChunks>(p), state, out, out2, n);
 }
 
 template <int kChunks>
@@ -345,7 +344,7 @@ KM_AVX2 void Avx2ForStates(const CFillTable& t, const std::uint32_t* states, std
   __m256i s[4];
   for (int i = 0; i < 4; ++i) s[i] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(&lanes[8 * i]));
   char chars[32];
-  Avx2Step<kChunks, -1>(t, nullptr, s, chars, nullptr);
+  Avx2Tables<kChunks, -1>{t, nullptr}(s, chars, nullptr);
   std::memcpy(out, chars, n);
   SecureWipe(chars, sizeof chars);
 }
