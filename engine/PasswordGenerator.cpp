@@ -25,6 +25,7 @@
 #include "engine/PasswordFiles.h"
 #include "engine/SecureRandom.h"
 #include "engine/SegmentRing.h"
+#include "engine/ShuffleLookup.h"
 #include "engine/Wipe.h"
 
 namespace {
@@ -623,49 +624,29 @@ std::size_t DropLineCrs(char* out, std::size_t bytes) {
   return kept;
 }
 
-// For each 8-bit set of CR flags: the other bytes' places, in order, then 0x80 (a zero),
-// and how many they are (a processor with SSSE3 need not have POPCNT).
-struct CKeptBytes {
-  std::uint64_t shuffle[256];
-  unsigned char count[256];
-  CKeptBytes() {
-    for (unsigned crs = 0; crs < 256; ++crs) {
-      std::uint64_t places = ~std::uint64_t{0} & 0x8080808080808080u;
-      unsigned kept = 0;
-      for (unsigned k = 0; k < 8; ++k)
-        if ((crs >> k & 1) == 0) {
-          places &= ~(std::uint64_t{0xFF} << (8 * kept));
-          places |= std::uint64_t{k} << (8 * kept++);
-        }
-      shuffle[crs] = places;
-      count[crs] = static_cast<unsigned char>(kept);
-    }
-  }
-};
-
 // DropLineCrs with a byte shuffle: each 16 bytes lose their CRs at a fixed stride, with no
 // work a line. REQUIRES what DropLineCrs does, and `lines` CR LF lines in out[0, bytes).
 // SSSE3 on every path above plain SSE2 (16-byte vectors, which the Windows x64 stack keeps
 // aligned).
 __attribute__((target("ssse3"))) std::size_t DropLineCrsShuffled(char* out, std::size_t bytes, std::size_t lines) {
-  static const CKeptBytes kept;
   const __m128i cr = _mm_set1_epi8('\r');
   const __m128i high = _mm_set_epi64x(0x0808080808080808, 0);
   char* at = out;
   for (std::size_t in = 0; in < bytes; in += 16) {
     const __m128i piece = _mm_loadu_si128(reinterpret_cast<const __m128i*>(out + in));
-    const auto crs = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(piece, cr)));
-    const __m128i places = _mm_add_epi8(_mm_set_epi64x(static_cast<long long>(kept.shuffle[crs >> 8]),
-                                                       static_cast<long long>(kept.shuffle[crs & 0xFF])),
-                                        high);
+    const unsigned keep = ~static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(piece, cr))) & 0xFFFF;
+    const __m128i places = _mm_add_epi8(
+        _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(kLeftPack.shuffle[keep & 0xFF])),
+                           _mm_loadl_epi64(reinterpret_cast<const __m128i*>(kLeftPack.shuffle[keep >> 8]))),
+        high);
     // A zero place stays 0x80 after adding 8, and pshufb writes it as zero.
     const __m128i moved = _mm_shuffle_epi8(piece, places);
-    const std::size_t low = kept.count[crs & 0xFF];
+    const std::size_t low = kLeftPack.count[keep & 0xFF];
     // The low half's bytes, then the high half's right after them: each store ends at or
     // before the next piece, so nothing unread is overwritten.
     _mm_storel_epi64(reinterpret_cast<__m128i*>(at), moved);
     _mm_storel_epi64(reinterpret_cast<__m128i*>(at + low), _mm_unpackhi_epi64(moved, moved));
-    at += low + kept.count[crs >> 8];
+    at += low + kLeftPack.count[keep >> 8];
   }
   return bytes - lines;
 }

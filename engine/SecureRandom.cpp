@@ -270,29 +270,16 @@ KM_AVX512_COMPRESS std::size_t Avx512Fields(const CSecureTable& t, const unsigne
   return made;
 }
 
-// For each 8-bit mask, the byte shuffle that moves the lanes it has to the front, in order,
-// and their count (a processor with SSE4.1 need not have POPCNT).
-struct LeftPack {
-  alignas(16) unsigned char shuffles[256][8];
-  unsigned char counts[256];
-  LeftPack() : shuffles(), counts() {
-    for (unsigned m = 0; m < 256; ++m)
-      for (unsigned lane = 0; lane < 8; ++lane)
-        if (m >> lane & 1) shuffles[m][counts[m]++] = static_cast<unsigned char>(lane);
-  }
-};
-const LeftPack kLeftPack;
-
 // The kept ones of 16 characters (bit i of `keep` for byte i), packed eight lanes at a
 // time by shuffles from kLeftPack, to out + made, no further than `room`; returns the new
 // count made.
 KM_SSE41 inline std::size_t StoreKept(__m128i chars, unsigned keep, char* out, std::size_t made, std::size_t room) {
   const unsigned lowKeep = keep & 0xFF, highKeep = keep >> 8;
   const __m128i low =
-      _mm_shuffle_epi8(chars, _mm_loadl_epi64(reinterpret_cast<const __m128i*>(kLeftPack.shuffles[lowKeep])));
-  const __m128i high = _mm_shuffle_epi8(
-      _mm_srli_si128(chars, 8), _mm_loadl_epi64(reinterpret_cast<const __m128i*>(kLeftPack.shuffles[highKeep])));
-  const std::size_t lowCount = kLeftPack.counts[lowKeep], count = lowCount + kLeftPack.counts[highKeep];
+      _mm_shuffle_epi8(chars, _mm_loadl_epi64(reinterpret_cast<const __m128i*>(kLeftPack.shuffle[lowKeep])));
+  const __m128i high = _mm_shuffle_epi8(_mm_srli_si128(chars, 8),
+                                        _mm_loadl_epi64(reinterpret_cast<const __m128i*>(kLeftPack.shuffle[highKeep])));
+  const std::size_t lowCount = kLeftPack.count[lowKeep], count = lowCount + kLeftPack.count[highKeep];
   if (room - made >= 16) {
     _mm_storel_epi64(reinterpret_cast<__m128i*>(out + made), low);
     _mm_storel_epi64(reinterpret_cast<__m128i*>(out + made + lowCount), high);

@@ -7,6 +7,8 @@
 
 #include <immintrin.h>
 
+#include <cstdint>
+
 #define KM_SSE41 __attribute__((target("ssse3,sse4.1")))
 #define KM_AVX2 __attribute__((target("avx2")))
 
@@ -55,3 +57,19 @@ KM_AVX2 inline __m256i Avx2Lookup(const unsigned char (*chunks)[32], int count, 
   const __m256i above = Avx2LookupHalf(chunks + 8, count - 8, _mm256_xor_si256(index, _mm256_set1_epi8(-128)));
   return _mm256_blendv_epi8(below, above, index);
 }
+
+// For each 8-bit mask of lanes to keep: the byte shuffle that moves them to the front, in
+// order, with 0x80 (a zero) in the places after them, and how many they are (a processor
+// with SSSE3 or SSE4.1 need not have POPCNT).
+struct CLeftPack {
+  alignas(8) unsigned char shuffle[256][8];
+  unsigned char count[256];
+  CLeftPack() : shuffle(), count() {
+    for (unsigned m = 0; m < 256; ++m) {
+      for (unsigned char& place : shuffle[m]) place = 0x80;
+      for (unsigned lane = 0; lane < 8; ++lane)
+        if (m >> lane & 1) shuffle[m][count[m]++] = static_cast<unsigned char>(lane);
+    }
+  }
+};
+inline const CLeftPack kLeftPack;
