@@ -14,6 +14,7 @@
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <numeric>
 #include <utility>
 
 #include "engine/RandomSource.h"
@@ -642,21 +643,49 @@ void CharsForStates(FillPath path, const CFillTable& table, const std::uint32_t*
 namespace {
 
 // Each 16 bytes of a line: a shuffle of the draws it needs, OR its literal bytes. SSSE3
-// alone; compiled into both pshufb paths below so that each keeps its own encoding.
-KM_SSE41 inline __attribute__((always_inline)) void AssembleSegments(const std::vector<CLineLayout::Segment>& segments,
-                                                                     const char* chars, std::size_t draws,
-                                                                     std::size_t width, std::size_t lines, char* out) {
-  if (segments.size() == 1) {  // short lines: one shuffle each, kept in registers
-    const __m128i shuffle = _mm_loadu_si128(reinterpret_cast<const __m128i*>(segments[0].shuffle));
-    const __m128i literal = _mm_loadu_si128(reinterpret_cast<const __m128i*>(segments[0].literal));
-    for (std::size_t i = 0; i < lines; ++i, chars += draws, out += width) {
-      const __m128i picked = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(chars)), shuffle);
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_or_si128(picked, literal));
-    }
-    return;
+// alone; compiled into both pshufb paths below so that each keeps its own encoding. With
+// up to eight segments the shuffles and literals stay in registers.
+template <std::size_t kCount>
+KM_SSE41 inline __attribute__((always_inline)) void AssembleFixed(const CLineLayout::Segment* segments,
+                                                                  const char* chars, std::size_t draws,
+                                                                  std::size_t width, std::size_t lines, char* out) {
+  __m128i shuffle[kCount], literal[kCount];
+  std::size_t first[kCount];
+  for (std::size_t k = 0; k < kCount; ++k) {
+    shuffle[k] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(segments[k].shuffle));
+    literal[k] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(segments[k].literal));
+    first[k] = segments[k].first;
   }
   for (std::size_t i = 0; i < lines; ++i, chars += draws, out += width)
-    for (std::size_t k = 0; k < segments.size(); ++k) {
+    for (std::size_t k = 0; k < kCount; ++k) {
+      const __m128i in = _mm_loadu_si128(reinterpret_cast<const __m128i*>(chars + first[k]));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16 * k),
+                       _mm_or_si128(_mm_shuffle_epi8(in, shuffle[k]), literal[k]));
+    }
+}
+
+KM_SSE41 inline __attribute__((always_inline)) void AssembleSegments(const CLineLayout::Segment* segments,
+                                                                     std::size_t count, const char* chars,
+                                                                     std::size_t draws, std::size_t width,
+                                                                     std::size_t lines, char* out) {
+  switch (count) {
+    case 0:
+      return;
+    case 1:
+      return AssembleFixed<1>(segments, chars, draws, width, lines, out);
+    case 2:
+      return AssembleFixed<2>(segments, chars, draws, width, lines, out);
+    case 3:
+      return AssembleFixed<3>(segments, chars, draws, width, lines, out);
+    case 5:
+      return AssembleFixed<5>(segments, chars, draws, width, lines, out);
+    case 7:
+      return AssembleFixed<7>(segments, chars, draws, width, lines, out);
+    default:
+      break;
+  }
+  for (std::size_t i = 0; i < lines; ++i, chars += draws, out += width)
+    for (std::size_t k = 0; k < count; ++k) {
       const CLineLayout::Segment& s = segments[k];
       const __m128i in = _mm_loadu_si128(reinterpret_cast<const __m128i*>(chars + s.first));
       const __m128i picked = _mm_shuffle_epi8(in, _mm_loadu_si128(reinterpret_cast<const __m128i*>(s.shuffle)));
@@ -665,14 +694,47 @@ KM_SSE41 inline __attribute__((always_inline)) void AssembleSegments(const std::
     }
 }
 
-KM_SSE41 void AssembleSegmentsSse41(const std::vector<CLineLayout::Segment>& segments, const char* chars,
-                                    std::size_t draws, std::size_t width, std::size_t lines, char* out) {
-  AssembleSegments(segments, chars, draws, width, lines, out);
+// Whole groups of lines as the group's segments (each 16 bytes stored once), then the rest
+// line by line.
+KM_SSE41 inline __attribute__((always_inline)) void AssembleGroups(const CLineLayout::Layout& group,
+                                                                   const CLineLayout::Layout& line, std::size_t lines,
+                                                                   const char* chars, char* out) {
+  const std::size_t groups = group.lines > 1 ? lines / group.lines : 0;
+  AssembleSegments(group.segments.data(), group.segments.size(), chars, group.draws, group.width, groups, out);
+  const std::size_t done = groups * group.lines;
+  AssembleSegments(line.segments.data(), line.segments.size(), chars + done * line.draws, line.draws, line.width,
+                   lines - done, out + done * line.width);
 }
 
-KM_AVX2 void AssembleSegmentsAvx2(const std::vector<CLineLayout::Segment>& segments, const char* chars,
-                                  std::size_t draws, std::size_t width, std::size_t lines, char* out) {
-  AssembleSegments(segments, chars, draws, width, lines, out);
+KM_SSE41 void AssembleGroupsSse41(const CLineLayout::Layout& group, const CLineLayout::Layout& line, std::size_t lines,
+                                  const char* chars, char* out) {
+  AssembleGroups(group, line, lines, chars, out);
+}
+
+KM_AVX2 void AssembleGroupsAvx2(const CLineLayout::Layout& group, const CLineLayout::Layout& line, std::size_t lines,
+                                const char* chars, char* out) {
+  AssembleGroups(group, line, lines, chars, out);
+}
+
+// The segments of `lines` copies of `line` one after another, the draws numbered on from
+// one line to the next.
+CLineLayout::Layout Segments(std::string_view line, const std::vector<bool>& isDraw, std::size_t lines) {
+  CLineLayout::Layout layout;
+  layout.lines = lines;
+  layout.width = line.size() * lines;
+  std::size_t drawn = 0;
+  for (std::size_t start = 0; start < layout.width; start += 16) {
+    CLineLayout::Segment segment{drawn, {}, {}};
+    for (std::size_t b = 0; b < 16; ++b) {
+      const std::size_t p = start + b;
+      const bool draw = p < layout.width && isDraw[p % line.size()];
+      segment.shuffle[b] = draw ? static_cast<unsigned char>(drawn++ - segment.first) : 0x80;
+      segment.literal[b] = p < layout.width && !draw ? static_cast<unsigned char>(line[p % line.size()]) : 0;
+    }
+    layout.segments.push_back(segment);
+  }
+  layout.draws = drawn;
+  return layout;
 }
 
 }  // namespace
@@ -684,17 +746,12 @@ CLineLayout::CLineLayout(std::string_view line, const std::vector<bool>& isDraw)
     ++runs_.back().length;
     ++draws_;
   }
-  std::size_t drawn = 0;
-  for (std::size_t start = 0; start < line_.size(); start += 16) {
-    Segment segment{drawn, {}, {}};
-    for (std::size_t b = 0; b < 16; ++b) {
-      const std::size_t p = start + b;
-      const bool draw = p < line_.size() && isDraw[p];
-      segment.shuffle[b] = draw ? static_cast<unsigned char>(drawn++ - segment.first) : 0x80;
-      segment.literal[b] = p < line_.size() && !draw ? static_cast<unsigned char>(line_[p]) : 0;
-    }
-    segments_.push_back(segment);
-  }
+  one_ = Segments(line_, isDraw, 1);
+  // A line whose width is not a multiple of 16 would store some bytes twice, with stores
+  // that often straddle cache lines; the lines of a group 16 / gcd(width, 16) long end on
+  // a 16-byte boundary, so that each byte of it is stored once. Long lines gain nothing.
+  const std::size_t lines = 16 / std::gcd<std::size_t>(line_.size(), 16);
+  if (lines > 1 && line_.size() <= 64) group_ = Segments(line_, isDraw, lines);
 }
 
 void CLineLayout::Assemble(const char* chars, std::size_t lines, char* out) const {
@@ -703,10 +760,10 @@ void CLineLayout::Assemble(const char* chars, std::size_t lines, char* out) cons
       AssembleRuns(chars, lines, out);
       break;
     case FillPath::Sse41:
-      AssembleSegmentsSse41(segments_, chars, draws_, line_.size(), lines, out);
+      AssembleGroupsSse41(group_, one_, lines, chars, out);
       break;
     default:
-      AssembleSegmentsAvx2(segments_, chars, draws_, line_.size(), lines, out);
+      AssembleGroupsAvx2(group_, one_, lines, chars, out);
       break;
   }
 }

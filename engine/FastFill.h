@@ -122,6 +122,10 @@ class CLineLayout {
     unsigned char shuffle[16];
     unsigned char literal[16];
   };
+  struct Layout {  // `lines` lines of `width` bytes with `draws` draws, as 16-byte segments
+    std::size_t lines = 0, width = 0, draws = 0;
+    std::vector<Segment> segments;
+  };
 
  private:
   void AssembleRuns(const char* chars, std::size_t lines, char* out) const;
@@ -129,7 +133,8 @@ class CLineLayout {
   std::string line_;
   std::size_t draws_ = 0;
   std::vector<Run> runs_;
-  std::vector<Segment> segments_;
+  Layout one_;    // one line
+  Layout group_;  // a group of lines that ends on a 16-byte boundary, when that helps
 };
 
 // Copies in 16-byte pieces: up to 15 bytes beyond n (and 16 for n = 0) are read and written.
