@@ -24,12 +24,14 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/FastFill.h"
 #include "engine/OsFile.h"
 #include "engine/PasswordFiles.h"
 #include "engine/PasswordGenerator.h"
+#include "engine/Wipe.h"
 
 namespace {
 
@@ -97,9 +99,13 @@ std::uint64_t FileSize(const std::string& path) {
   return size;
 }
 
-// Writes `bytes` bytes from a prepared buffer in blocks of the password file's size.
+// Writes `bytes` bytes from a prepared buffer in blocks of the password file's size. The
+// buffer is aligned as the run's blocks are: where a plain allocation happens to start
+// changes the time of the same writes by up to a quarter.
 double WriteLimit(const std::string& path, std::uint64_t bytes) {
-  std::vector<char> block(CPasswordListFile::kBlockSize, 'x');
+  const AlignedBytes buffer = AllocateAligned(CPasswordListFile::kBlockSize);
+  std::memset(buffer.get(), 'x', CPasswordListFile::kBlockSize);
+  const std::string_view block(buffer.get(), CPasswordListFile::kBlockSize);
   std::remove(path.c_str());
   const auto start = std::chrono::steady_clock::now();
   COsFile file;

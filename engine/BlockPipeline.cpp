@@ -10,11 +10,12 @@
 
 namespace {
 constexpr std::size_t kStride = CPasswordListFile::kBlockSize + CPasswordListFile::kRoomSlack;
+static_assert(kStride % kBufferAlignment == 0, "every block starts on a cache line");
 }  // namespace
 
 // The blocks are left uninitialised: a short run touches only the first, and only what
 // was made is ever written.
-CBlockPipeline::CBlockPipeline() : blocks_(new char[kBlocks * kStride]), writer_([this] { WriteBlocks(); }) {}
+CBlockPipeline::CBlockPipeline() : blocks_(AllocateAligned(kBlocks * kStride)), writer_([this] { WriteBlocks(); }) {}
 
 CBlockPipeline::~CBlockPipeline() {
   {

@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "engine/OsFile.h"
+#include "engine/Wipe.h"
 
 // Makes whole lines into out[0, size) while `left` lasts, counting it down, and returns
 // the bytes made. It may scribble on CPasswordListFile::kRoomSlack bytes past `size`;
@@ -69,9 +70,9 @@ class CBlockPipeline {
   // Waits until the writer has nothing queued; with `drop`, what is queued is not written.
   void Drain(bool drop);
 
-  std::unique_ptr<char[]> blocks_;  // kBlocks blocks, each with its slack
-  bool used_[kBlocks] = {};         // handed to a maker; wiped at the end
-  CAtomicFile file_;                // written by the writer thread only while a block is queued
+  AlignedBytes blocks_;      // kBlocks blocks, each with its slack, each on a cache line
+  bool used_[kBlocks] = {};  // handed to a maker; wiped at the end
+  CAtomicFile file_;         // written by the writer thread only while a block is queued
 
   std::mutex mutex_;
   std::condition_variable queuedOne_;  // the writer waits here for a block (or the end)

@@ -16,6 +16,8 @@
 #include <sys/resource.h>
 
 #include <csignal>
+#else
+#include <malloc.h>
 #endif
 
 #include "engine/CharacterPool.h"
@@ -379,6 +381,19 @@ std::atomic<bool> refuseLargeAllocations{false};
 void* operator new(std::size_t n) {
   if (n >= 64 * 1024 && refuseLargeAllocations) throw std::bad_alloc();
   if (void* p = std::malloc(n > 0 ? n : 1)) return p;
+  throw std::bad_alloc();
+}
+
+// The aligned form too (the buffers that are written are aligned), with the allocator the
+// standard aligned operator delete frees with.
+void* operator new(std::size_t n, std::align_val_t alignment) {
+  if (n >= 64 * 1024 && refuseLargeAllocations) throw std::bad_alloc();
+  const auto a = static_cast<std::size_t>(alignment);
+#ifdef _WIN32
+  if (void* p = _aligned_malloc(n > 0 ? n : 1, a)) return p;
+#else
+  if (void* p = std::aligned_alloc(a, (n / a + 1) * a)) return p;
+#endif
   throw std::bad_alloc();
 }
 
