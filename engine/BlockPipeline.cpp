@@ -9,8 +9,9 @@
 #include "engine/Wipe.h"
 
 namespace {
-constexpr std::size_t kStride = CPasswordListFile::kBlockSize + CPasswordListFile::kRoomSlack;
-static_assert(kStride % kBufferAlignment == 0, "every block starts on a cache line");
+// Each slot has room for a block, its slack and a skew of up to a cache line.
+constexpr std::size_t kStride = CPasswordListFile::kBlockSize + CPasswordListFile::kRoomSlack + kBufferAlignment;
+static_assert(kStride % kBufferAlignment == 0, "every slot starts on a cache line");
 }  // namespace
 
 // The blocks are left uninitialised: a short run touches only the first, and only what
@@ -45,7 +46,7 @@ void CBlockPipeline::WriteBlocks() {
     const std::size_t size = sizes_[slot];
     const bool skip = failed_ || drop_;
     lock.unlock();
-    const bool ok = skip || file_.Write(Block(slot), size);
+    const bool ok = skip || file_.Write(Block(slot) + skews_[slot], size);
     lock.lock();
     const bool failedNow = !ok && !failed_;
     if (failedNow) {
@@ -74,6 +75,11 @@ void CBlockPipeline::Drain(bool drop) {
 
 CBlockPipeline::Outcome CBlockPipeline::Run(std::int64_t count, const BlockMaker& make) {
   std::uint64_t made = 0;
+  // A block's bytes start as far into a cache line as they will lie in the file, so that
+  // the system copies each into its file cache with source and target alike aligned:
+  // blocks of whole lines are rarely whole pages, and a copy between addresses that differ
+  // within a cache line was measured up to twice as slow.
+  std::uint64_t position = 0;
   try {
     for (std::int64_t left = count; left > 0;) {
       std::size_t slot;
@@ -87,12 +93,15 @@ CBlockPipeline::Outcome CBlockPipeline::Run(std::int64_t count, const BlockMaker
         slot = (head_ + queued_) % kBlocks;
       }
       used_[slot] = true;
-      const std::size_t size = make(Block(slot), CPasswordListFile::kBlockSize, left);
+      const std::size_t skew = static_cast<std::size_t>(position % kBufferAlignment);
+      const std::size_t size = make(Block(slot) + skew, CPasswordListFile::kBlockSize, left);
+      position += size;
       ++made;
       bool batch;
       {
         std::lock_guard<std::mutex> lock(mutex_);
         sizes_[slot] = size;
+        skews_[slot] = skew;
         batch = ++queued_ == kBatch;
       }
       if (batch) queuedOne_.notify_one();
