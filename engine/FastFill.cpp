@@ -643,8 +643,9 @@ void CharsForStates(FillPath path, const CFillTable& table, const std::uint32_t*
 namespace {
 
 // Each 16 bytes of a line: a shuffle of the draws it needs, OR its literal bytes. SSSE3
-// alone; compiled into both pshufb paths below so that each keeps its own encoding. With
-// up to eight segments the shuffles and literals stay in registers.
+// alone; compiled into both pshufb paths below so that each keeps its own encoding. For
+// the counts short lines and their groups have (1, 2, 3, 5 or 7 segments) the shuffles
+// and literals stay in registers.
 template <std::size_t kCount>
 KM_SSE41 inline __attribute__((always_inline)) void AssembleFixed(const CLineLayout::Segment* segments,
                                                                   const char* chars, std::size_t draws,
@@ -669,8 +670,6 @@ KM_SSE41 inline __attribute__((always_inline)) void AssembleSegments(const CLine
                                                                      std::size_t draws, std::size_t width,
                                                                      std::size_t lines, char* out) {
   switch (count) {
-    case 0:
-      return;
     case 1:
       return AssembleFixed<1>(segments, chars, draws, width, lines, out);
     case 2:
@@ -700,7 +699,8 @@ KM_SSE41 inline __attribute__((always_inline)) void AssembleGroups(const CLineLa
                                                                    const CLineLayout::Layout& line, std::size_t lines,
                                                                    const char* chars, char* out) {
   const std::size_t groups = group.lines > 1 ? lines / group.lines : 0;
-  AssembleSegments(group.segments.data(), group.segments.size(), chars, group.draws, group.width, groups, out);
+  if (groups > 0)
+    AssembleSegments(group.segments.data(), group.segments.size(), chars, group.draws, group.width, groups, out);
   const std::size_t done = groups * group.lines;
   AssembleSegments(line.segments.data(), line.segments.size(), chars + done * line.draws, line.draws, line.width,
                    lines - done, out + done * line.width);
