@@ -208,6 +208,33 @@ TEST(FastFill, PairsOfTablesMapEachDrawExactly) {
   }
 }
 
+// Every width of a line up to 72 with draws and literals mixed, for counts that end inside
+// a group of lines and after whole groups, on every path, against a plain copy.
+TEST(FastFill, LayoutsAssembleLinesOfEveryWidth) {
+  std::mt19937 rng(23);
+  for (std::size_t width = 1; width <= 72; ++width) {
+    std::string line;
+    std::vector<bool> isDraw;
+    for (std::size_t p = 0; p < width + 2; ++p) {
+      isDraw.push_back(p < width && rng() % 3 != 0);
+      line += p >= width ? "\r\n"[p - width] : isDraw.back() ? '?' : static_cast<char>('A' + rng() % 26);
+    }
+    const CLineLayout layout(line, isDraw);
+    for (std::size_t lines : {1, 15, 16, 17, 40}) {
+      std::string chars(lines * layout.Draws() + 16, '\0'), expected;
+      for (char& c : chars) c = static_cast<char>('a' + rng() % 26);
+      for (std::size_t i = 0, k = 0; i < lines; ++i)
+        for (std::size_t p = 0; p < line.size(); ++p) expected += isDraw[p] ? chars[k++] : line[p];
+      for (FillPath path : Paths()) {
+        PathLimit limit(path);
+        std::string out(expected.size() + 16, '\0');
+        layout.Assemble(chars.data(), lines, out.data());
+        ASSERT_EQ(out.substr(0, expected.size()), expected) << width << " x " << lines << " on " << FillPathName(path);
+      }
+    }
+  }
+}
+
 // Each pool size end to end, the paths taking turns (the lookup of every size on every
 // path is checked above).
 TEST_F(FastPathTest, EveryPoolSize) {
