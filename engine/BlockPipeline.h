@@ -29,11 +29,13 @@ class CBlockPipeline {
   // A side that waits for the other is woken once this many blocks are ready or free.
   static constexpr std::size_t kBatch = 2;
 
-  // Allocates the blocks and starts the writer thread, so that a run that cannot start
-  // fails before any file is touched. Throws std::bad_alloc or std::system_error.
+  // Allocates the blocks (or takes those the last pipeline left) and starts the writer
+  // thread, so that a run that cannot start fails before any file is touched. Throws
+  // std::bad_alloc or std::system_error.
   CBlockPipeline();
-  // Ends the writer thread and wipes the blocks that were used. A file not put in place by
-  // Run (no Run) is abandoned: the target stays as it was.
+  // Ends the writer thread and wipes the blocks that were used, keeping them for the next
+  // pipeline. A file not put in place by Run (no Run) is abandoned: the target stays as
+  // it was.
   ~CBlockPipeline();
   CBlockPipeline(const CBlockPipeline&) = delete;
   CBlockPipeline& operator=(const CBlockPipeline&) = delete;
