@@ -9,8 +9,12 @@
 #include "engine/Wipe.h"
 
 namespace {
-// Each slot has room for a block, its slack and a skew of up to a cache line.
-constexpr std::size_t kStride = CPasswordListFile::kBlockSize + CPasswordListFile::kRoomSlack + kBufferAlignment;
+constexpr std::size_t kBlockSize = CPasswordListFile::kBlockSize;
+// Each slot has room for a skew of up to a cache line, the bytes carried from the block
+// before (less than the longest line that is carried), a block and as much as a line
+// less a byte, and the maker's slack.
+constexpr std::size_t kStride =
+    kBufferAlignment + kBlockSize + CBlockPipeline::kLongestCarried + CPasswordListFile::kRoomSlack;
 static_assert(kStride % kBufferAlignment == 0, "every slot starts on a cache line");
 
 // The ring of the last pipeline, wiped, kept for the next. A fresh ring costs a page fault
@@ -94,13 +98,20 @@ void CBlockPipeline::Drain(bool drop) {
   wroteOne_.wait(lock, [this] { return queued_ == 0; });
 }
 
-CBlockPipeline::Outcome CBlockPipeline::Run(std::int64_t count, const BlockMaker& make) {
+CBlockPipeline::Outcome CBlockPipeline::Run(std::int64_t count, std::size_t longest, const BlockMaker& make) {
   std::uint64_t made = 0;
-  // A block's bytes start as far into a cache line as they will lie in the file, so that
-  // the system copies each into its file cache with source and target alike aligned:
-  // blocks of whole lines are rarely whole pages, and a copy between addresses that differ
-  // within a cache line was measured up to twice as slow.
+  // The file is written in whole blocks of kBlockSize at multiples of kBlockSize: the
+  // system caches a write that covers such a stretch in large pages, and writing 1 GB so
+  // was measured a tenth faster than in blocks of whole lines. The lines that cross the
+  // end of a block are carried to the start of the next slot. Lines longer than
+  // kLongestCarried are written as made (the copy would cost more than it saves).
+  const bool carry = longest <= kLongestCarried;
+  // The file position of the next byte to write. Each block's bytes start as far into a
+  // cache line as they will lie in the file (with whole blocks, at its start), so that
+  // the system copies each into its file cache with source and target alike aligned.
   std::uint64_t position = 0;
+  const char* carried = nullptr;  // the bytes made but not written, at the end of the last block
+  std::size_t carriedBytes = 0;
   try {
     for (std::int64_t left = count; left > 0;) {
       std::size_t slot;
@@ -115,7 +126,19 @@ CBlockPipeline::Outcome CBlockPipeline::Run(std::int64_t count, const BlockMaker
       }
       used_[slot] = true;
       const std::size_t skew = static_cast<std::size_t>(position % kBufferAlignment);
-      const std::size_t size = make(Block(slot) + skew, CPasswordListFile::kBlockSize, left);
+      char* const start = Block(slot) + skew;
+      // The slot before is queued or being written; only its bytes past those are read.
+      if (carriedBytes > 0) std::memcpy(start, carried, carriedBytes);
+      // Enough room that the lines made reach the end of the block.
+      const std::size_t room = carry ? kBlockSize - carriedBytes + longest - 1 : kBlockSize;
+      const std::size_t total = carriedBytes + make(start + carriedBytes, room, left);
+      std::size_t size = total;
+      if (carry && left > 0) {
+        const std::uint64_t end = (position + total) / kBlockSize * kBlockSize;
+        if (end > position) size = static_cast<std::size_t>(end - position);
+      }
+      carried = start + size;
+      carriedBytes = total - size;
       position += size;
       ++made;
       bool batch;

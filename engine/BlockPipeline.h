@@ -28,6 +28,8 @@ class CBlockPipeline {
   static constexpr std::size_t kBlocks = 4;
   // A side that waits for the other is woken once this many blocks are ready or free.
   static constexpr std::size_t kBatch = 2;
+  // Lines up to this long that cross the end of a block are carried to the next.
+  static constexpr std::size_t kLongestCarried = 65536;
 
   // Allocates the blocks (or takes those the last pipeline left) and starts the writer
   // thread, so that a run that cannot start fails before any file is touched. Throws
@@ -50,14 +52,17 @@ class CBlockPipeline {
     bool written;          // every block was written and the file is in place
     std::uint64_t blocks;  // blocks that count: all made, or up to the one whose write failed
   };
-  // Hands blocks of CPasswordListFile::kBlockSize bytes to `make` until `count` lines are
-  // made, and writes each, in order, while the next is being made. The first failed write
+  // Hands blocks to `make` until `count` lines are made, and writes each, in order, while
+  // the next is being made: lines of up to kLongestCarried bytes in whole blocks of
+  // CPasswordListFile::kBlockSize (and what is left at the end), each block's make given
+  // room to reach the block's end; longer ones in blocks of the lines made into that
+  // size. `longest`: the most bytes a line has, at most kBlockSize. The first failed write
   // stops the run: nothing after it is written and making stops at the next block. Then
   // puts the file in place of the target, if every block was written. After a failure, or
   // an exception from `make` (which comes out once the writer is idle), the temporary file
   // is deleted and the target is as it was; a device or FIFO keeps what was written.
   // REQUIRES: Create succeeded; one Run per object.
-  Outcome Run(std::int64_t count, const BlockMaker& make);
+  Outcome Run(std::int64_t count, std::size_t longest, const BlockMaker& make);
 
   // Keeps `behind` telling whether making is what the run waits for: true once the writer
   // waits for a block, false once making waits for a free one. May be null.

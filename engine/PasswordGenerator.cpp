@@ -696,7 +696,7 @@ GenerateResult ThroughPipeline(CLines<Source>& lines, Source& source, const Pass
     return GenerateResult::CannotCreate;
   created = true;
   try {
-    const auto outcome = pipeline.Run(count, make);
+    const auto outcome = pipeline.Run(count, lines.MaxLine(), make);
     if (outcome.blocks > 0) source.Settle(after[(outcome.blocks - 1) % after.size()]);
     if (control) control->Report(made);
     return outcome.written ? GenerateResult::Completed : GenerateResult::WriteFailed;

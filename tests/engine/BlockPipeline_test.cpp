@@ -35,7 +35,7 @@ TEST(BlockPipeline, AFailedWriteStopsTheMakerWithinTheRing) {
   CBlockPipeline pipeline;
   ASSERT_TRUE(pipeline.Create(full));
   const auto outcome = pipeline.Run(
-      1000000000, [&](char* out, std::size_t, std::int64_t& left) { return MakeNumbered(calls++, out, left); });
+      1000000000, 10, [&](char* out, std::size_t, std::int64_t& left) { return MakeNumbered(calls++, out, left); });
   EXPECT_FALSE(outcome.written);
   EXPECT_EQ(outcome.blocks, 1u);
   EXPECT_LE(calls, static_cast<int>(CBlockPipeline::kBlocks));
@@ -74,16 +74,16 @@ TEST(BlockPipeline, OnlyACompleteRunReplacesTheTarget) {
           return MakeNumbered(calls++, out, left);
         };
         if (end == End::Thrown) {
-          EXPECT_THROW(pipeline.Run(1000000, make), std::runtime_error);
+          EXPECT_THROW(pipeline.Run(1000000, 10, make), std::runtime_error);
         } else if (end == End::Completed) {
-          const auto outcome = pipeline.Run(5000, make);
+          const auto outcome = pipeline.Run(5000, 10, make);
           EXPECT_TRUE(outcome.written);
           EXPECT_EQ(outcome.blocks, 5u);
         } else if (end == End::WriteFailed) {
 #ifndef _WIN32
           ScopedFileSizeLimit limit(25000);  // the third block is cut
           ASSERT_TRUE(limit.ok());
-          const auto outcome = pipeline.Run(1000000, make);
+          const auto outcome = pipeline.Run(1000000, 10, make);
           EXPECT_FALSE(outcome.written);
           EXPECT_EQ(outcome.blocks, 3u);
 #endif
@@ -108,7 +108,7 @@ TEST(BlockPipeline, EachBlockLiesInMemoryAsInTheFile) {
   ASSERT_TRUE(pipeline.Create(path));
   std::uint64_t position = 0;
   std::string made;
-  const auto outcome = pipeline.Run(40, [&](char* out, std::size_t, std::int64_t& left) {
+  const auto outcome = pipeline.Run(40, 281, [&](char* out, std::size_t, std::int64_t& left) {
     EXPECT_EQ(reinterpret_cast<std::uintptr_t>(out) % kBufferAlignment, position % kBufferAlignment) << position;
     const std::string block(1 + 7 * static_cast<std::size_t>(left), static_cast<char>('a' + left % 26));
     block.copy(out, block.size());
@@ -119,4 +119,33 @@ TEST(BlockPipeline, EachBlockLiesInMemoryAsInTheFile) {
   });
   EXPECT_TRUE(outcome.written);
   EXPECT_TRUE(TempDir::Read(path) == made);
+}
+
+// Lines of many widths from a maker that fills the room it is given: those that cross the
+// end of a block are carried into the next (up to kLongestCarried bytes), longer ones are
+// written as made. Either way the file is every line once, in order.
+TEST(BlockPipeline, LinesAcrossBlocksArriveWhole) {
+  constexpr std::size_t kCarried = CBlockPipeline::kLongestCarried;
+  for (const std::size_t width :
+       {std::size_t{10}, std::size_t{17}, std::size_t{4099}, kCarried, kCarried + 1, std::size_t{1000000}}) {
+    SCOPED_TRACE(width);
+    TempDir dir;
+    const std::string path = dir.File("list.txt");
+    CBlockPipeline pipeline;
+    ASSERT_TRUE(pipeline.Create(path));
+    std::string made;
+    const auto count = static_cast<std::int64_t>(3 * CPasswordListFile::kBlockSize / width + 2);
+    const auto outcome = pipeline.Run(count, width, [&](char* out, std::size_t size, std::int64_t& left) {
+      EXPECT_GE(size, width);
+      std::size_t used = 0;
+      for (; left > 0 && size - used >= width; --left, used += width) {
+        const std::string line = std::string(width - 2, static_cast<char>('a' + left % 26)) + "\r\n";
+        line.copy(out + used, width);
+        made += line;
+      }
+      return used;
+    });
+    EXPECT_TRUE(outcome.written);
+    EXPECT_TRUE(TempDir::Read(path) == made);
+  }
 }

@@ -338,22 +338,23 @@ class ScopedLimit {
 // lands in the first, a middle or the last block, while the maker is blocks ahead. The
 // run stops there, the earlier file stays whole, and the random source stands
 // after the failed block's lines, as when each block was made only after the one before
-// had been written.
+// had been written. Every write but the last is a whole block of the file, and the lines
+// made for block k are those that start before its end.
 TEST(PasswordGenerator, WriteFailureInAnyBlockStopsTheRunThere) {
-  constexpr std::int64_t kLinesPerBlock = CPasswordListFile::kBlockSize / 10;  // length 8 and CR LF
-  constexpr std::uint64_t kBlockBytes = kLinesPerBlock * 10;
-  const CGenerationSettings s = RandomDefaults(8, static_cast<int>(5 * kLinesPerBlock));
+  constexpr std::uint64_t kBlock = CPasswordListFile::kBlockSize;
+  const auto linesThrough = [&](std::uint64_t block) { return ((block + 1) * kBlock + 9) / 10; };  // 10-byte lines
+  const CGenerationSettings s = RandomDefaults(8, static_cast<int>(linesThrough(4) - 3));
   TempDir dir;
   const std::string path = dir.File("limited.txt");
   CRandomSource whole = Seeded(21);
   ASSERT_EQ(CPasswordGenerator::Generate(s, PasswordSink::File(path), whole), GenerateResult::Completed);
   const std::string expected = TempDir::Read(path);
-  ASSERT_EQ(expected.size(), 5 * kBlockBytes);
+  ASSERT_EQ(expected.size(), 10 * static_cast<std::uint64_t>(s.count));
 
   auto* const previous = std::signal(SIGXFSZ, SIG_IGN);  // the failed write is reported, not signalled
-  for (const std::uint64_t limit : {std::uint64_t{100}, 2 * kBlockBytes + 5000, 4 * kBlockBytes + 10}) {
+  for (const std::uint64_t limit : {std::uint64_t{100}, 2 * kBlock + 5000, 4 * kBlock - 10, 4 * kBlock + 10}) {
     SCOPED_TRACE(limit);
-    const std::uint64_t failedBlock = limit / kBlockBytes;
+    const std::uint64_t failedBlock = limit / kBlock;
     CRandomSource random = Seeded(21);
     GenerateResult result;
     {
@@ -363,7 +364,8 @@ TEST(PasswordGenerator, WriteFailureInAnyBlockStopsTheRunThere) {
     }
     EXPECT_EQ(result, GenerateResult::WriteFailed);
     EXPECT_TRUE(TempDir::Read(path) == expected);  // the complete earlier file stays as it was
-    EXPECT_EQ(random.State(), CJump::Of((failedBlock + 1) * kLinesPerBlock * 8).Apply(21));
+    const std::uint64_t lines = std::min<std::uint64_t>(linesThrough(failedBlock), s.count);
+    EXPECT_EQ(random.State(), CJump::Of(lines * 8).Apply(21));
   }
   std::signal(SIGXFSZ, previous);
 }

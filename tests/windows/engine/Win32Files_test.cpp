@@ -57,7 +57,7 @@ bool RunPipeline(const std::filesystem::path& path, const std::string& line, std
       (line + "\r\n").copy(out + n, line.size() + 2);
     return n;
   };
-  return pipeline.Run(count, make).written;
+  return pipeline.Run(count, line.size() + 2, make).written;
 }
 
 // The same lines one by one; false when Create or Close fails.
