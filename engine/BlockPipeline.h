@@ -28,8 +28,6 @@ class CBlockPipeline {
   static constexpr std::size_t kBlocks = 4;
   // A side that waits for the other is woken once this many blocks are ready or free.
   static constexpr std::size_t kBatch = 2;
-  // Lines up to this long that cross the end of a block are carried to the next.
-  static constexpr std::size_t kLongestCarried = 65536;
 
   // Allocates the blocks (or takes those the last pipeline left) and starts the writer
   // thread, so that a run that cannot start fails before any file is touched. Throws
@@ -53,10 +51,10 @@ class CBlockPipeline {
     std::uint64_t blocks;  // blocks that count: all made, or up to the one whose write failed
   };
   // Hands blocks to `make` until `count` lines are made, and writes each, in order, while
-  // the next is being made: lines of up to kLongestCarried bytes in whole blocks of
-  // CPasswordListFile::kBlockSize (and what is left at the end), each block's make given
-  // room to reach the block's end; longer ones in blocks of the lines made into that
-  // size. `longest`: the most bytes a line has, at most kBlockSize. The first failed write
+  // the next is being made, in whole blocks of CPasswordListFile::kBlockSize (and what is
+  // left at the end): each make is given room enough to reach the end of its block, and
+  // the lines that cross it go to the next. `longest`: the most bytes a line has, at most
+  // kBlockSize (a make given `longest` bytes makes a line). The first failed write
   // stops the run: nothing after it is written and making stops at the next block. Then
   // puts the file in place of the target, if every block was written. After a failure, or
   // an exception from `make` (which comes out once the writer is idle), the temporary file
@@ -77,9 +75,9 @@ class CBlockPipeline {
   // Waits until the writer has nothing queued; with `drop`, what is queued is not written.
   void Drain(bool drop);
 
-  AlignedBytes blocks_;      // kBlocks blocks, each with its slack, each on a cache line
-  bool used_[kBlocks] = {};  // handed to a maker; wiped at the end
-  CAtomicFile file_;         // written by the writer thread only while a block is queued
+  AlignedBytes blocks_;                // kBlocks blocks, each with its slack, each on a cache line
+  std::size_t touched_[kBlocks] = {};  // the bytes of each slot a maker may have written; wiped at the end
+  CAtomicFile file_;                   // written by the writer thread only while a block is queued
 
   std::mutex mutex_;
   std::condition_variable queuedOne_;  // the writer waits here for a block (or the end)
