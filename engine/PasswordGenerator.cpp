@@ -657,13 +657,18 @@ __attribute__((target("ssse3"))) std::size_t DropLineCrsShuffled(char* out, std:
 template <class Source>
 std::size_t MakeLfLines(CLines<Source>& lines, char* out, std::size_t size, std::int64_t& left) {
   if (lines.EndsInLf()) return lines.Make(out, size, left);
-  if (!lines.CrInPool()) {
-    const std::int64_t before = left;
-    const std::size_t bytes = lines.Make(out, size, left);
-    if (ActiveFillPath() == FillPath::Sse2) return DropLineCrs(out, bytes);
-    return DropLineCrsShuffled(out, bytes, static_cast<std::size_t>(before - left));
-  }
   std::size_t used = 0;
+  if (!lines.CrInPool()) {
+    // Again into the room the dropped CRs left, so that the block is as full as with CR LF.
+    while (left > 0 && size - used >= lines.MaxLine()) {
+      const std::int64_t before = left;
+      const std::size_t bytes = lines.Make(out + used, size - used, left);
+      used += ActiveFillPath() == FillPath::Sse2
+                  ? DropLineCrs(out + used, bytes)
+                  : DropLineCrsShuffled(out + used, bytes, static_cast<std::size_t>(before - left));
+    }
+    return used;
+  }
   while (left > 0 && size - used >= lines.MaxLine()) {
     std::int64_t one = 1;
     const std::size_t n = lines.Make(out + used, size - used, one);
