@@ -13,10 +13,10 @@
 
 namespace {
 constexpr std::size_t kBlockSize = CPasswordListFile::kBlockSize;
-// Each slot has room for a skew of up to a cache line, the bytes carried from the block
-// before (less than a line) with the room given to the maker (a block and a line less a
-// byte), for lines of up to a block, and the maker's slack. Only what is used is touched.
-constexpr std::size_t kStride = kBufferAlignment + 2 * kBlockSize + CPasswordListFile::kRoomSlack;
+// Each slot has room for the bytes carried from the block before (less than a line) with
+// the room given to the maker (a block and a line less a byte), for lines of up to a
+// block, and the maker's slack. Only what is used is touched.
+constexpr std::size_t kStride = 2 * kBlockSize + CPasswordListFile::kRoomSlack;
 static_assert(kStride % kBufferAlignment == 0, "every slot starts on a cache line");
 
 // The ring of the last pipeline, wiped, kept for the next. A fresh ring costs a page fault
@@ -72,7 +72,7 @@ void CBlockPipeline::WriteBlocks() {
     const std::size_t size = sizes_[slot];
     const bool skip = failed_ || drop_;
     lock.unlock();
-    const bool ok = skip || file_.Write(Block(slot) + skews_[slot], size);
+    const bool ok = skip || file_.Write(Block(slot), size);
     lock.lock();
     const bool failedNow = !ok && !failed_;
     if (failedNow) {
@@ -107,11 +107,10 @@ CBlockPipeline::Outcome CBlockPipeline::Run(std::int64_t count, std::size_t long
   // was measured a tenth faster than in blocks of whole lines (and 100 lines of 1,000,000
   // characters after a few GB had been written and deleted, about 40 % faster, copy
   // included). The lines that cross the end of a block are carried to the start of the
-  // next slot.
-  // The file position of the next byte to write. Each block's bytes start as far into a
-  // cache line as they will lie in the file (with whole blocks, at its start), so that
-  // the system copies each into its file cache with source and target alike aligned.
-  std::uint64_t position = 0;
+  // next slot. Each block so starts its slot, on a cache line, as it starts its place in
+  // the file: the system's copy into its file cache was measured up to twice as slow
+  // between addresses that differ within a cache line.
+  std::uint64_t position = 0;     // in the file, of the next byte to write
   const char* carried = nullptr;  // the bytes made but not written, at the end of the last block
   std::size_t carriedBytes = 0;
   try {
@@ -126,13 +125,12 @@ CBlockPipeline::Outcome CBlockPipeline::Run(std::int64_t count, std::size_t long
         if (failed_) break;
         slot = (head_ + queued_) % kBlocks;
       }
-      const std::size_t skew = static_cast<std::size_t>(position % kBufferAlignment);
-      char* const start = Block(slot) + skew;
+      char* const start = Block(slot);
       // The slot before is queued or being written; only its bytes past those are read.
       if (carriedBytes > 0) std::memcpy(start, carried, carriedBytes);
       // Enough room that the lines made reach the end of the block.
       const std::size_t room = kBlockSize - carriedBytes + longest - 1;
-      touched_[slot] = std::max(touched_[slot], skew + carriedBytes + room + CPasswordListFile::kRoomSlack);
+      touched_[slot] = std::max(touched_[slot], carriedBytes + room + CPasswordListFile::kRoomSlack);
       const std::size_t total = carriedBytes + make(start + carriedBytes, room, left);
       std::size_t size = total;
       if (left > 0) {
@@ -147,7 +145,6 @@ CBlockPipeline::Outcome CBlockPipeline::Run(std::int64_t count, std::size_t long
       {
         std::lock_guard<std::mutex> lock(mutex_);
         sizes_[slot] = size;
-        skews_[slot] = skew;
         batch = ++queued_ == kBatch;
       }
       if (batch) queuedOne_.notify_one();

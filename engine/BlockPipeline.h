@@ -87,9 +87,8 @@ class CBlockPipeline {
   std::size_t head_ = 0;
   std::size_t queued_ = 0;
   std::size_t sizes_[kBlocks] = {};
-  std::size_t skews_[kBlocks] = {};  // where in its slot a block's bytes start (see Run)
-  std::uint64_t attempted_ = 0;      // blocks the writer has taken off the queue
-  std::uint64_t failedAt_ = 0;       // the block whose write failed, when failed_
+  std::uint64_t attempted_ = 0;  // blocks the writer has taken off the queue
+  std::uint64_t failedAt_ = 0;   // the block whose write failed, when failed_
   bool failed_ = false;
   bool ending_ = false;  // no more blocks come: the writer takes them one by one
   bool drop_ = false;

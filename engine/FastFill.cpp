@@ -740,11 +740,11 @@ CLineLayout::Layout Segments(std::string_view line, const std::vector<bool>& isD
 }  // namespace
 
 CLineLayout::CLineLayout(std::string_view line, const std::vector<bool>& isDraw) : line_(line) {
-  for (std::size_t p = 0; p < line_.size(); ++p) {
+  for (std::size_t p = 0, drawn = 0; p < line_.size(); ++p) {
     if (!isDraw[p]) continue;
-    if (runs_.empty() || runs_.back().at + runs_.back().length != p) runs_.push_back({p, draws_, 0});
+    if (runs_.empty() || runs_.back().at + runs_.back().length != p) runs_.push_back({p, drawn, 0});
     ++runs_.back().length;
-    ++draws_;
+    ++drawn;
   }
   one_ = Segments(line_, isDraw, 1);
   // A line whose width is not a multiple of 16 would store some bytes twice, with stores
@@ -769,7 +769,7 @@ void CLineLayout::Assemble(const char* chars, std::size_t lines, char* out) cons
 }
 
 void CLineLayout::AssembleRuns(const char* chars, std::size_t lines, char* out) const {
-  for (std::size_t i = 0; i < lines; ++i, chars += draws_, out += line_.size()) {
+  for (std::size_t i = 0; i < lines; ++i, chars += one_.draws, out += line_.size()) {
     std::memcpy(out, line_.data(), line_.size());
     for (const Run& run : runs_) std::memcpy(out + run.at, chars + run.first, run.length);
   }

@@ -103,11 +103,11 @@ class CLineLayout {
   CLineLayout(std::string_view line, const std::vector<bool>& isDraw);
 
   std::size_t Width() const { return line_.size(); }
-  std::size_t Draws() const { return draws_; }
+  std::size_t Draws() const { return one_.draws; }
   // True when the line is its draws followed by CR LF, nothing else.
   bool IsPlain() const {
-    return line_.size() == draws_ + 2 && line_.compare(draws_, 2, "\r\n") == 0 &&
-           (draws_ == 0 || (runs_.size() == 1 && runs_[0].at == 0));
+    return line_.size() == Draws() + 2 && line_.compare(Draws(), 2, "\r\n") == 0 &&
+           (Draws() == 0 || (runs_.size() == 1 && runs_[0].at == 0));
   }
 
   // Writes `lines` lines to out, taking Draws() characters each from chars. May read up
@@ -131,7 +131,6 @@ class CLineLayout {
   void AssembleRuns(const char* chars, std::size_t lines, char* out) const;
 
   std::string line_;
-  std::size_t draws_ = 0;
   std::vector<Run> runs_;
   Layout one_;    // one line
   Layout group_;  // a group of lines that ends on a 16-byte boundary, when that helps
